@@ -1,0 +1,72 @@
+// FFmpeg resources held by std::unique_ptr, and error texts.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libswresample/swresample.h>
+}
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace wstool {
+
+std::string avError(int err);
+
+// A failure inside a tool: the message is the one line reported to the user.
+struct ToolError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Throws ToolError("what: <FFmpeg's error text>") when err < 0; returns err.
+int avCheck(int err, const std::string &what);
+
+struct InputFormatDeleter {
+    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+};
+struct OutputFormatDeleter {
+    void operator()(AVFormatContext *c) const;
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+struct SwrDeleter {
+    void operator()(SwrContext *s) const { swr_free(&s); }
+};
+struct FilterGraphDeleter {
+    void operator()(AVFilterGraph *g) const { avfilter_graph_free(&g); }
+};
+struct AudioFifoDeleter {
+    void operator()(AVAudioFifo *f) const { av_audio_fifo_free(f); }
+};
+struct CodecParserDeleter {
+    void operator()(AVCodecParserContext *p) const { av_parser_close(p); }
+};
+
+using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
+using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+using CodecParserPtr = std::unique_ptr<AVCodecParserContext, CodecParserDeleter>;
+
+FramePtr makeFrame();
+PacketPtr makePacket();
+
+// Opens an input file for demuxing (with stream information read).
+InputFormatPtr openInput(const std::string &path, const AVInputFormat *format = nullptr);
+
+} // namespace wstool
