@@ -1,6 +1,8 @@
 // Small helpers shared by the test programs.
 #pragma once
 
+#include "QtPrinters.h"
+
 #include <QString>
 
 namespace wstest {
