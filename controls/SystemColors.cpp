@@ -1,0 +1,67 @@
+#include "SystemColors.h"
+
+namespace ws {
+
+namespace {
+
+// The closest palette role for each entry of the desktop's system colour table.
+struct RoleEntry {
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
+};
+
+constexpr RoleEntry kRoles[] = {
+    {QPalette::Active, QPalette::Button},          // 0 scroll bar
+    {QPalette::Active, QPalette::Window},          // 1 desktop
+    {QPalette::Active, QPalette::Highlight},       // 2 active caption
+    {QPalette::Active, QPalette::Mid},             // 3 inactive caption
+    {QPalette::Active, QPalette::Window},          // 4 menu
+    {QPalette::Active, QPalette::Base},            // 5 window
+    {QPalette::Active, QPalette::Shadow},          // 6 window frame
+    {QPalette::Active, QPalette::WindowText},      // 7 menu text
+    {QPalette::Active, QPalette::Text},            // 8 window text
+    {QPalette::Active, QPalette::HighlightedText}, // 9 caption text
+    {QPalette::Active, QPalette::Button},          // 10 active border
+    {QPalette::Active, QPalette::Button},          // 11 inactive border
+    {QPalette::Active, QPalette::Mid},             // 12 application workspace
+    {QPalette::Active, QPalette::Highlight},       // 13 highlight
+    {QPalette::Active, QPalette::HighlightedText}, // 14 highlighted text
+    {QPalette::Active, QPalette::Button},          // 15 button face
+    {QPalette::Active, QPalette::Dark},            // 16 button shadow
+    {QPalette::Disabled, QPalette::Text},          // 17 grey text
+    {QPalette::Active, QPalette::ButtonText},      // 18 button text
+    {QPalette::Disabled, QPalette::WindowText},    // 19 inactive caption text
+    {QPalette::Active, QPalette::Light},           // 20 button highlight
+    {QPalette::Active, QPalette::Shadow},          // 21 dark shadow
+    {QPalette::Active, QPalette::Midlight},        // 22 light 3-D
+    {QPalette::Active, QPalette::ToolTipText},     // 23 info text
+    {QPalette::Active, QPalette::ToolTipBase},     // 24 info background
+    {QPalette::Active, QPalette::Button},          // 25 (unused)
+    {QPalette::Active, QPalette::Link},            // 26 hot-tracked item
+    {QPalette::Active, QPalette::Highlight},       // 27 caption gradient, active
+    {QPalette::Active, QPalette::Mid},             // 28 caption gradient, inactive
+    {QPalette::Active, QPalette::Highlight},       // 29 menu highlight
+    {QPalette::Active, QPalette::Window},          // 30 menu bar
+};
+
+} // namespace
+
+QColor systemColor(quint32 value, const QPalette &palette)
+{
+    if (isSystemColor(value)) {
+        const quint32 index = value & 0x00FFFFFFu;
+        if (index >= std::size(kRoles))
+            return QColor(Qt::black);
+        const RoleEntry &e = kRoles[index];
+        return palette.color(e.group, e.role);
+    }
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+quint32 colorRef(const QColor &color)
+{
+    const QColor c = color.toRgb();
+    return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
+}
+
+} // namespace ws
