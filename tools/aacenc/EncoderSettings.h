@@ -1,0 +1,49 @@
+// What the encoder is asked to do, read from its command line, and the bit
+// rate and cut-off that follow from a preset or a quality.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace aacenc {
+
+struct Preset {
+    const char *name;
+    int kbps51;    // six-channel input
+    int kbpsOther; // one or two channels
+    int cutoff;    // Hz
+};
+
+// The presets, from the smallest bit rate to the largest.
+const std::vector<Preset> &presets();
+const Preset *findPreset(const std::string &name);
+
+struct Request {
+    bool help = false;
+    std::string input;  // -if
+    std::string output; // -of
+    std::string preset; // "normal" unless a quality is given
+    std::optional<double> quality; // 0.05 … 1.0 (-qvbr 5 … 100)
+    bool adif = false;
+    bool keepLfe = false;
+};
+
+// Reads "-if WAV -normal [-adif] [-lfe] -of AAC" or "-if WAV -vbrhi -qvbr 35 … -of AAC";
+// throws wstool::UsageError with a one-line reason.
+Request parseRequest(const std::vector<std::string> &words);
+
+struct RateChoice {
+    int64_t bitRate = 0; // bits/s, average
+    int cutoff = 0;      // Hz; 0 lets the encoder choose from the bit rate
+};
+
+// inputChannels: channels of the WAV; codedFullRange: full-range channels that
+// are encoded (LFE not counted); sampleRate caps the cut-off at its half.
+RateChoice chooseRate(const Request &r, int inputChannels, int codedFullRange, int sampleRate);
+
+// Bit rate of a quality: 16 + 144 * quality kbit/s per full-range channel.
+int64_t qualityBitRate(double quality, int fullRangeChannels);
+
+} // namespace aacenc

@@ -1,0 +1,392 @@
+#include "WavEncoder.h"
+
+#include "AacStreamHeaders.h"
+#include "AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace aacenc {
+
+using wstool::ToolError;
+
+namespace {
+
+// Input layouts the encoder can take, with the channels in WAV order.
+constexpr uint64_t kInputLayouts[] = {AV_CH_LAYOUT_MONO,       AV_CH_LAYOUT_STEREO,     AV_CH_LAYOUT_SURROUND,
+                                      AV_CH_LAYOUT_4POINT0,    AV_CH_LAYOUT_5POINT0,    AV_CH_LAYOUT_5POINT0_BACK,
+                                      AV_CH_LAYOUT_5POINT1,    AV_CH_LAYOUT_5POINT1_BACK};
+
+// The encoder's standard layout for each channel count (side and back
+// surrounds are the same pair of channels in a WAV file).
+uint64_t codedMask(int channels)
+{
+    switch (channels) {
+    case 1: return AV_CH_LAYOUT_MONO;
+    case 2: return AV_CH_LAYOUT_STEREO;
+    case 3: return AV_CH_LAYOUT_SURROUND;
+    case 4: return AV_CH_LAYOUT_4POINT0;
+    case 5: return AV_CH_LAYOUT_5POINT0_BACK;
+    default: return AV_CH_LAYOUT_5POINT1_BACK;
+    }
+}
+
+std::string layoutName(const AVChannelLayout &l)
+{
+    char buf[64] = {};
+    av_channel_layout_describe(&l, buf, sizeof buf);
+    return buf;
+}
+
+class AdtsSink : public PacketSink {
+public:
+    explicit AdtsSink(std::string path) : path_(std::move(path)) {}
+
+    void start(const AVCodecContext *enc) override
+    {
+        AVFormatContext *raw = nullptr;
+        wstool::avCheck(avformat_alloc_output_context2(&raw, nullptr, "adts", path_.c_str()),
+                        "cannot write " + path_);
+        out_.reset(raw);
+        out_->flags |= AVFMT_FLAG_BITEXACT;
+        st_ = avformat_new_stream(out_.get(), nullptr);
+        if (!st_)
+            throw ToolError("out of memory");
+        wstool::avCheck(avcodec_parameters_from_context(st_->codecpar, enc), "cannot write " + path_);
+        st_->time_base = enc->time_base;
+        wstool::avCheck(avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE), "cannot write " + path_);
+        wstool::avCheck(avformat_write_header(out_.get(), nullptr), "cannot write " + path_);
+    }
+
+    void packet(AVPacket *pkt, const AVCodecContext *enc) override
+    {
+        av_packet_rescale_ts(pkt, enc->time_base, st_->time_base);
+        pkt->stream_index = 0;
+        wstool::avCheck(av_write_frame(out_.get(), pkt), "cannot write " + path_);
+    }
+
+    void finish() override
+    {
+        wstool::avCheck(av_write_trailer(out_.get()), "cannot write " + path_);
+        const int err = out_->pb->error;
+        wstool::avCheck(avio_closep(&out_->pb), "cannot write " + path_);
+        wstool::avCheck(err, "cannot write " + path_);
+    }
+
+private:
+    std::string path_;
+    wstool::OutputFormatPtr out_;
+    AVStream *st_ = nullptr;
+};
+
+class AdifSink : public PacketSink {
+public:
+    explicit AdifSink(std::string path) : path_(std::move(path)) {}
+    ~AdifSink() override
+    {
+        if (f_)
+            std::fclose(f_);
+    }
+
+    void start(const AVCodecContext *enc) override
+    {
+        // The encoder's AudioSpecificConfig: object type, rate index, channel configuration.
+        if (enc->extradata_size < 2)
+            throw ToolError("the encoder gave no stream configuration");
+        const uint8_t *asc = enc->extradata;
+        const int objectType = asc[0] >> 3;
+        const int rateIndex = ((asc[0] & 7) << 1) | (asc[1] >> 7);
+        const int channelConfig = (asc[1] >> 3) & 0x0F;
+        if (objectType != 2 || channelConfig < 1 || channelConfig > 6)
+            throw ToolError("this channel layout cannot be written as ADIF");
+        rate_ = wstool::aacSampleRate(rateIndex);
+        header_.variableRate = true;
+        header_.programs = {{0, wstool::ProgramConfig::forChannelConfig(objectType - 1, rateIndex, channelConfig)}};
+        f_ = std::fopen(path_.c_str(), "wb");
+        if (!f_)
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        writeHeader();
+    }
+
+    void packet(AVPacket *pkt, const AVCodecContext *) override
+    {
+        peakBytes_ = std::max(peakBytes_, pkt->size);
+        if (std::fwrite(pkt->data, 1, size_t(pkt->size), f_) != size_t(pkt->size))
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+    }
+
+    void finish() override
+    {
+        // Variable rate: the header's bit rate is the peak of any frame.
+        const uint64_t peak = uint64_t(peakBytes_) * 8 * uint64_t(rate_) / 1024;
+        header_.bitrate = uint32_t(std::min<uint64_t>(peak, wstool::kAdifMaxBitrate));
+        if (std::fseek(f_, 0, SEEK_SET) != 0)
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        writeHeader();
+        std::FILE *f = f_;
+        f_ = nullptr;
+        if (std::fclose(f) != 0)
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+    }
+
+private:
+    void writeHeader()
+    {
+        const std::vector<uint8_t> bytes = wstool::writeAdifHeader(header_);
+        if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+    }
+
+    std::string path_;
+    std::FILE *f_ = nullptr;
+    wstool::AdifHeader header_;
+    int rate_ = 0;
+    int peakBytes_ = 0;
+};
+
+// FFmpeg's native AAC-LC encoder and the packets it hands to a sink.
+class Encoder {
+public:
+    Encoder(const AVChannelLayout &layout, int sampleRate, const RateChoice &rate)
+    {
+        const AVCodec *codec = avcodec_find_encoder_by_name("aac");
+        if (!codec)
+            throw ToolError("FFmpeg's AAC encoder is not available");
+        ctx_.reset(avcodec_alloc_context3(codec));
+        if (!ctx_)
+            throw ToolError("out of memory");
+        ctx_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        ctx_->sample_rate = sampleRate;
+        wstool::avCheck(av_channel_layout_copy(&ctx_->ch_layout, &layout), "out of memory");
+        ctx_->bit_rate = rate.bitRate;
+        ctx_->cutoff = rate.cutoff;
+        ctx_->profile = FF_PROFILE_AAC_LOW;
+        ctx_->time_base = AVRational{1, sampleRate};
+        ctx_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        wstool::avCheck(avcodec_open2(ctx_.get(), codec, nullptr), "cannot start the AAC encoder");
+        frame_ = wstool::makeFrame();
+        frame_->format = AV_SAMPLE_FMT_FLTP;
+        frame_->sample_rate = sampleRate;
+        frame_->nb_samples = ctx_->frame_size;
+        wstool::avCheck(av_channel_layout_copy(&frame_->ch_layout, &layout), "out of memory");
+        wstool::avCheck(av_frame_get_buffer(frame_.get(), 0), "out of memory");
+        pkt_ = wstool::makePacket();
+    }
+
+    const AVCodecContext *context() const { return ctx_.get(); }
+    int frameSize() const { return ctx_->frame_size; }
+
+    // Encodes `n` samples from the FIFO (n <= frameSize()).
+    void encodeFrom(AVAudioFifo *fifo, int n, PacketSink &sink)
+    {
+        wstool::avCheck(av_frame_make_writable(frame_.get()), "out of memory");
+        frame_->nb_samples = n;
+        if (av_audio_fifo_read(fifo, reinterpret_cast<void **>(frame_->data), n) != n)
+            throw ToolError("internal error: sample FIFO underrun");
+        frame_->pts = pts_;
+        pts_ += n;
+        wstool::avCheck(avcodec_send_frame(ctx_.get(), frame_.get()), "AAC encoding failed");
+        drain(sink);
+    }
+
+    void flush(PacketSink &sink)
+    {
+        wstool::avCheck(avcodec_send_frame(ctx_.get(), nullptr), "AAC encoding failed");
+        drain(sink);
+    }
+
+private:
+    void drain(PacketSink &sink)
+    {
+        for (;;) {
+            const int err = avcodec_receive_packet(ctx_.get(), pkt_.get());
+            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+                return;
+            wstool::avCheck(err, "AAC encoding failed");
+            sink.packet(pkt_.get(), ctx_.get());
+            av_packet_unref(pkt_.get());
+        }
+    }
+
+    wstool::CodecContextPtr ctx_;
+    wstool::FramePtr frame_;
+    wstool::PacketPtr pkt_;
+    int64_t pts_ = 0;
+};
+
+} // namespace
+
+WavSource::WavSource(const std::string &path, bool keepLfe) : path_(path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        throw ToolError("cannot open " + path + ": " + std::strerror(errno));
+    if (st.st_size == 0)
+        throw ToolError(path + " is empty");
+    try {
+        in_ = wstool::openInput(path, av_find_input_format("wav"));
+    } catch (const ToolError &e) {
+        throw ToolError(path + " is not a readable WAV file (" + e.what() + ")");
+    }
+    if (in_->nb_streams < 1 || in_->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+        throw ToolError(path + " holds no audio");
+    const AVCodecParameters *par = in_->streams[0]->codecpar;
+    format_ = avcodec_get_name(par->codec_id);
+    if (format_.rfind("pcm_", 0) != 0 || par->block_align <= 0 ||
+        (par->codec_id != AV_CODEC_ID_PCM_U8 && par->codec_id != AV_CODEC_ID_PCM_S16LE &&
+         par->codec_id != AV_CODEC_ID_PCM_S24LE && par->codec_id != AV_CODEC_ID_PCM_S32LE &&
+         par->codec_id != AV_CODEC_ID_PCM_F32LE && par->codec_id != AV_CODEC_ID_PCM_F64LE))
+        throw ToolError(path + " holds an unsupported WAV format (" + format_ +
+                        "); aacenc reads 8/16/24/32-bit PCM and 32/64-bit float WAV files");
+    rate_ = par->sample_rate;
+    if (wstool::aacSampleRateIndex(rate_) < 0)
+        throw ToolError(path + " has the sample rate " + std::to_string(rate_) +
+                        " Hz, which AAC does not support (8000 ... 96000 Hz in the standard steps)");
+    inputChannels_ = par->ch_layout.nb_channels;
+    blockAlign_ = par->block_align;
+    if (inputChannels_ < 1 || inputChannels_ > 6)
+        throw ToolError(path + " has " + std::to_string(inputChannels_) +
+                        " channels; aacenc encodes 1 to 6 channels");
+    if (par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE) {
+        bool known = false;
+        for (uint64_t mask : kInputLayouts)
+            known = known || (par->ch_layout.u.mask == mask);
+        if (!known)
+            throw ToolError(path + " has the channel layout " + layoutName(par->ch_layout) +
+                            ", which aacenc cannot encode");
+        wstool::avCheck(av_channel_layout_copy(&inLayout_, &par->ch_layout), "out of memory");
+    } else {
+        av_channel_layout_default(&inLayout_, inputChannels_);
+    }
+
+    const int lfe = av_channel_layout_index_from_channel(&inLayout_, AV_CHAN_LOW_FREQUENCY);
+    for (int c = 0; c < inputChannels_; ++c)
+        if (!(c == lfe && !keepLfe))
+            keep_.push_back(c);
+    const int coded = int(keep_.size());
+    av_channel_layout_from_mask(&coded_, coded == 6 ? AV_CH_LAYOUT_5POINT1_BACK : codedMask(coded));
+
+    const AVCodec *codec = avcodec_find_decoder(par->codec_id);
+    dec_.reset(avcodec_alloc_context3(codec));
+    if (!codec || !dec_)
+        throw ToolError("no decoder for " + format_);
+    wstool::avCheck(avcodec_parameters_to_context(dec_.get(), par), "cannot read " + path);
+    wstool::avCheck(av_channel_layout_copy(&dec_->ch_layout, &inLayout_), "out of memory");
+    wstool::avCheck(avcodec_open2(dec_.get(), codec, nullptr), "cannot read " + path);
+
+    SwrContext *swr = nullptr;
+    wstool::avCheck(swr_alloc_set_opts2(&swr, &inLayout_, AV_SAMPLE_FMT_FLTP, rate_, &inLayout_,
+                                        dec_->sample_fmt, rate_, 0, nullptr),
+                    "cannot convert the samples of " + path);
+    swr_.reset(swr);
+    wstool::avCheck(swr_init(swr), "cannot convert the samples of " + path);
+    planes_.resize(size_t(inputChannels_));
+    pkt_ = wstool::makePacket();
+    frame_ = wstool::makeFrame();
+}
+
+WavSource::~WavSource()
+{
+    av_channel_layout_uninit(&inLayout_);
+    av_channel_layout_uninit(&coded_);
+}
+
+int WavSource::codedFullRangeChannels() const
+{
+    return coded_.nb_channels - (av_channel_layout_index_from_channel(&coded_, AV_CHAN_LOW_FREQUENCY) >= 0);
+}
+
+void WavSource::convertFrame(AVAudioFifo *fifo)
+{
+    const int n = frame_->nb_samples;
+    std::vector<uint8_t *> all(planes_.size());
+    for (size_t c = 0; c < planes_.size(); ++c) {
+        planes_[c].resize(size_t(n));
+        all[c] = reinterpret_cast<uint8_t *>(planes_[c].data());
+    }
+    const int got = swr_convert(swr_.get(), all.data(), n, const_cast<const uint8_t **>(frame_->extended_data), n);
+    wstool::avCheck(got, "cannot convert the samples of " + path_);
+    std::vector<void *> kept;
+    for (int c : keep_)
+        kept.push_back(planes_[size_t(c)].data());
+    if (av_audio_fifo_write(fifo, kept.data(), got) != got)
+        throw ToolError("out of memory");
+    samples_ += got;
+}
+
+bool WavSource::readInto(AVAudioFifo *fifo)
+{
+    while (!eof_) {
+        int err = avcodec_receive_frame(dec_.get(), frame_.get());
+        if (err == 0) {
+            convertFrame(fifo);
+            av_frame_unref(frame_.get());
+            return true;
+        }
+        if (err == AVERROR_EOF) {
+            eof_ = true;
+            break;
+        }
+        if (err != AVERROR(EAGAIN))
+            wstool::avCheck(err, "cannot decode " + path_);
+        err = av_read_frame(in_.get(), pkt_.get());
+        if (err == AVERROR_EOF) {
+            wstool::avCheck(avcodec_send_packet(dec_.get(), nullptr), "cannot decode " + path_);
+            continue;
+        }
+        wstool::avCheck(err, "cannot read " + path_);
+        if (pkt_->stream_index == 0) {
+            if (pkt_->size % blockAlign_ != 0)
+                throw ToolError(path_ + " ends inside a sample frame (the file is truncated)");
+            err = avcodec_send_packet(dec_.get(), pkt_.get());
+            av_packet_unref(pkt_.get());
+            wstool::avCheck(err, "cannot decode " + path_);
+        } else {
+            av_packet_unref(pkt_.get());
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path) { return std::make_unique<AdtsSink>(path); }
+
+std::unique_ptr<PacketSink> makeAdifSink(const std::string &path) { return std::make_unique<AdifSink>(path); }
+
+EncodeResult encode(const Request &r)
+{
+    WavSource src(r.input, r.keepLfe);
+    EncodeResult result;
+    result.sampleRate = src.sampleRate();
+    result.channels = src.codedLayout().nb_channels;
+    result.rate = chooseRate(r, src.inputChannels(), src.codedFullRangeChannels(), src.sampleRate());
+
+    Encoder enc(src.codedLayout(), src.sampleRate(), result.rate);
+    wstool::AudioFifoPtr fifo(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, result.channels, enc.frameSize() * 4));
+    if (!fifo)
+        throw ToolError("out of memory");
+
+    wstool::AtomicFile out(r.output);
+    std::unique_ptr<PacketSink> sink = r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath());
+    sink->start(enc.context());
+    while (src.readInto(fifo.get()))
+        while (av_audio_fifo_size(fifo.get()) >= enc.frameSize())
+            enc.encodeFrom(fifo.get(), enc.frameSize(), *sink);
+    if (src.samplesRead() == 0)
+        throw ToolError(r.input + " holds no audio");
+    if (const int rest = av_audio_fifo_size(fifo.get()); rest > 0)
+        enc.encodeFrom(fifo.get(), rest, *sink);
+    enc.flush(*sink);
+    sink->finish();
+    sink.reset();
+
+    struct stat st;
+    result.bytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+    if (!out.commit())
+        throw ToolError("cannot name the output " + r.output + ": " + std::strerror(errno));
+    result.samples = src.samplesRead();
+    return result;
+}
+
+} // namespace aacenc

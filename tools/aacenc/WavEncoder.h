@@ -1,0 +1,83 @@
+// Encoding a PCM WAV file to AAC-LC with FFmpeg's native encoder, streaming:
+// WAV reader -> sample FIFO -> encoder -> ADTS muxer or ADIF writer.
+#pragma once
+
+#include "Av.h"
+#include "EncoderSettings.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace aacenc {
+
+// A PCM or float WAV file read as planar float in the channels to be coded.
+// Six-channel input loses its LFE channel unless keepLfe (5.1 becomes 5.0).
+class WavSource {
+public:
+    WavSource(const std::string &path, bool keepLfe);
+    ~WavSource();
+    WavSource(const WavSource &) = delete;
+    WavSource &operator=(const WavSource &) = delete;
+
+    int sampleRate() const { return rate_; }
+    int inputChannels() const { return inputChannels_; }
+    const AVChannelLayout &codedLayout() const { return coded_; }
+    int codedFullRangeChannels() const;
+    std::string formatName() const { return format_; }
+
+    // Decodes the next piece of the file into `fifo` (planar float, coded
+    // channels); false at the end of the file.
+    bool readInto(AVAudioFifo *fifo);
+    int64_t samplesRead() const { return samples_; }
+
+private:
+    void convertFrame(AVAudioFifo *fifo);
+
+    std::string path_;
+    wstool::InputFormatPtr in_;
+    wstool::CodecContextPtr dec_;
+    wstool::SwrPtr swr_;
+    wstool::PacketPtr pkt_;
+    wstool::FramePtr frame_;
+    AVChannelLayout inLayout_{};
+    AVChannelLayout coded_{};
+    std::vector<int> keep_; // input channel of each coded channel
+    std::vector<std::vector<float>> planes_;
+    int rate_ = 0, inputChannels_ = 0, blockAlign_ = 0;
+    int64_t samples_ = 0;
+    bool eof_ = false;
+    std::string format_;
+};
+
+// Where encoded packets go.
+class PacketSink {
+public:
+    virtual ~PacketSink() = default;
+    virtual void start(const AVCodecContext *enc) = 0;
+    virtual void packet(AVPacket *pkt, const AVCodecContext *enc) = 0;
+    virtual void finish() = 0;
+};
+
+// ADTS stream written by libavformat's ADTS muxer.
+std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path);
+// ADIF stream: one header (rewritten at the end with the peak frame bit rate)
+// followed by the raw data blocks.
+std::unique_ptr<PacketSink> makeAdifSink(const std::string &path);
+
+struct EncodeResult {
+    int64_t samples = 0;
+    int sampleRate = 0;
+    int channels = 0; // coded channels
+    RateChoice rate;
+    uint64_t bytes = 0;
+    double seconds() const { return sampleRate ? double(samples) / sampleRate : 0; }
+    double kbps() const { return samples ? double(bytes) * 8 / seconds() / 1000 : 0; }
+};
+
+// Encodes r.input into r.output (written under a temporary name and renamed
+// when complete). Throws wstool::ToolError with a one-line reason.
+EncodeResult encode(const Request &r);
+
+} // namespace aacenc
