@@ -1,0 +1,139 @@
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#if defined(Q_OS_UNIX)
+#include <sys/resource.h>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
+#endif
+
+namespace wsplatform {
+
+QStringList splitCommandLine(const QString &line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;   // a word has begun (a character or a quote mark seen)
+    bool quoted = false;   // inside a quoted stretch
+    for (const QChar c : line) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == QLatin1Char(' ') && !quoted) {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word.append(c);
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+namespace {
+
+QString executableIn(const QString &folder, const QString &name)
+{
+    const QFileInfo fi(QDir(folder), name);
+    if (fi.isFile() && fi.isExecutable())
+        return fi.absoluteFilePath();
+    return {};
+}
+
+} // namespace
+
+QString findProgram(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    const bool hasFolder = name.contains(QLatin1Char('/'))
+#if defined(Q_OS_WIN)
+                           || name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':'))
+#endif
+        ;
+    if (hasFolder)
+        return executableIn(QDir::currentPath(), name);
+    QString found = executableIn(programFolder(), name);
+    if (found.isEmpty())
+        found = executableIn(QDir::currentPath(), name);
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(name);
+    return found;
+}
+
+int niceForPriorityClass(quint32 flags)
+{
+    if (flags & IdlePriorityClass)
+        return 19;
+    if (flags & NormalPriorityClass)
+        return 0;
+    if (flags & HighPriorityClass)
+        return -5;
+    if (flags & RealTimePriorityClass)
+        return -10;
+    return 0;
+}
+
+void applyPriorityClass(QProcess &process, quint32 flags)
+{
+#if defined(Q_OS_UNIX)
+    const int nice = niceForPriorityClass(flags);
+    // Runs in the child between fork and exec: only async-signal-safe calls.
+    process.setChildProcessModifier([nice] {
+        if (::setpriority(PRIO_PROCESS, 0, nice) != 0 && nice < 0)
+            (void)::setpriority(PRIO_PROCESS, 0, 0);
+    });
+#elif defined(Q_OS_WIN)
+    DWORD cls = NORMAL_PRIORITY_CLASS;
+    switch (niceForPriorityClass(flags)) {
+    case 19: cls = IDLE_PRIORITY_CLASS; break;
+    case -5: cls = HIGH_PRIORITY_CLASS; break;
+    case -10: cls = REALTIME_PRIORITY_CLASS; break;
+    default: break;
+    }
+    process.setCreateProcessArgumentsModifier(
+        [cls](QProcess::CreateProcessArguments *args) { args->flags |= cls; });
+#else
+    Q_UNUSED(process);
+    Q_UNUSED(flags);
+#endif
+}
+
+QString programFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+#if defined(Q_OS_LINUX)
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+#else
+    return QDir::currentPath();
+#endif
+}
+
+QString userDataFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (!folder.isEmpty())
+        QDir().mkpath(folder);
+    return folder;
+}
+
+QString pathSeparator()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("\\");
+#else
+    return QStringLiteral("/");
+#endif
+}
+
+} // namespace wsplatform

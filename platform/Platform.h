@@ -1,0 +1,52 @@
+// Thin layer over the operating system: command-line splitting, program
+// lookup, process priorities and the program's folders. Qt Core only.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+namespace wsplatform {
+
+// Priority classes as the option model names them (process creation flags).
+enum PriorityClass : quint32 {
+    NormalPriorityClass = 0x20,
+    IdlePriorityClass = 0x40,
+    HighPriorityClass = 0x80,
+    RealTimePriorityClass = 0x100,
+};
+
+// Splits one command line into its words (program first, then arguments).
+// Blanks separate words; a quote mark (0x22) opens or closes a quoted stretch
+// in which blanks are kept; quote marks are removed; there are no escapes. An
+// empty quoted stretch gives an empty word; a stretch left open runs to the end.
+QStringList splitCommandLine(const QString &line);
+
+// Full path of the program to start, or an empty text when there is none.
+// A name with a folder in it is taken relative to the current folder. A bare
+// name is looked for in the folder of the running program, then in the
+// current folder, then along PATH. Only executable files count.
+QString findProgram(const QString &name);
+
+// The nice value a priority class asks for: idle 19, normal 0, high -5,
+// real-time -10. Flags without a known class count as normal; when several
+// classes are given the lowest priority among them wins.
+int niceForPriorityClass(quint32 flags);
+
+// Makes `process` start its program at the nice value of `flags`. A value
+// that the system does not allow (raising priority without the right to)
+// falls back to normal, and failing that to the inherited priority; it never
+// keeps the program from starting.
+void applyPriorityClass(QProcess &process, quint32 flags);
+
+// Folder that holds the running program, without a trailing separator.
+QString programFolder();
+
+// The per-user data folder of the program; created when missing.
+QString userDataFolder();
+
+// The platform's path separator: "/" on Linux, "\" on Windows.
+QString pathSeparator();
+
+} // namespace wsplatform
