@@ -1,0 +1,256 @@
+#include "BatchItems.h"
+
+#include <QFileInfo>
+
+namespace wsbatch {
+
+namespace {
+
+const QString kNoSize = QStringLiteral("---,---,---,---");
+const QString kNoSourceSize = QStringLiteral("----- N/A -----");
+const QString kVobSubstream = QStringLiteral("   0x80  ");
+const QString kOtherSubstream = QStringLiteral("    N/A  ");
+
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.left(end);
+}
+
+// The size of a file the intake can take, or nothing when it cannot be
+// measured or read.
+std::optional<qint64> measurableSize(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile() || !info.isReadable())
+        return std::nullopt;
+    return info.size();
+}
+
+} // namespace
+
+void BatchItemArrays::resize(int n)
+{
+    n = qMax(0, n);
+    BatchName.resize(n);
+    BatchSubstream.resize(n);
+    BatchSourceSize.resize(n);
+    BatchWavSize.resize(n);
+    BatchAacSize.resize(n);
+    BatchNameWidth.resize(n);
+}
+
+BatchItemArrays &batchItems()
+{
+    static BatchItemArrays arrays;
+    return arrays;
+}
+
+void ClearItemArrays(int rowCount)
+{
+    BatchItemArrays &a = batchItems();
+    const int n = qMin(rowCount, a.size());
+    for (int i = 0; i < n; ++i) {
+        a.BatchName[i].clear();
+        a.BatchSubstream[i].clear();
+        a.BatchSourceSize[i].clear();
+        a.BatchWavSize[i].clear();
+        a.BatchAacSize[i].clear();
+    }
+}
+
+QString PadText(QString &text, int width, const QString &side)
+{
+    if (text.size() < width) {
+        const QString blanks(width - text.size(), QLatin1Char(' '));
+        if (side == QLatin1String("Left"))
+            text += blanks;
+        else if (side == QLatin1String("Right"))
+            text.prepend(blanks);
+    }
+    return text;
+}
+
+QString FormatSize(qint64 value, int digits)
+{
+    // Field width: the digits and one separator for each full group of three
+    // beyond the first.
+    int field = 0;
+    if (digits >= 1 && digits <= 12)
+        field = digits + (digits - 1) / 3;
+
+    const QString plain = QString::number(value);
+    const int length = int(plain.size());
+    int blanks = 0;
+    if (length >= 1 && length <= 12)
+        blanks = field - length - (length - 1) / 3;
+    blanks = qMax(0, blanks);
+
+    // Group the digits by threes (pattern ###,###,###,##0).
+    const bool negative = value < 0;
+    const QString digitsText = negative ? plain.mid(1) : plain;
+    QString grouped;
+    const qsizetype n = digitsText.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            grouped += QLatin1Char(',');
+        grouped += digitsText.at(i);
+    }
+    if (negative)
+        grouped.prepend(QLatin1Char('-'));
+    return QString(blanks, QLatin1Char(' ')) + grouped;
+}
+
+QStringList SplitText(const QString &text, const QString &delimiter, int limit, int compare)
+{
+    QStringList pieces;
+    if (delimiter.isEmpty()) {
+        if (!text.isEmpty() && limit != 0)
+            pieces << text;
+        return pieces;
+    }
+    const Qt::CaseSensitivity cs = compare == 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    qsizetype p = 0;
+    while (p < text.size() && pieces.size() != limit) {
+        qsizetype q = text.indexOf(delimiter, p, cs);
+        if (q < 0)
+            q = text.size();
+        pieces << text.mid(p, q - p);
+        p = q + delimiter.size();
+    }
+    return pieces;
+}
+
+QString RowFileName(const QString &column)
+{
+    const QString path = withoutTrailingBlanks(column);
+    if (path.isEmpty())
+        return QString();
+    const QStringList pieces = SplitText(path, QStringLiteral("/"), -1, 0);
+    return pieces.isEmpty() ? QString() : pieces.last().toLower();
+}
+
+std::optional<ItemKind> itemKind(const QString &path)
+{
+    const QString e = path.right(3).toLower();
+    if (e == QLatin1String("vob"))
+        return ItemKind::Vob;
+    if (e == QLatin1String("ac3"))
+        return ItemKind::Ac3;
+    if (e == QLatin1String("wav"))
+        return ItemKind::Wav;
+    if (e.size() == 3 && e.startsWith(QLatin1String("mp")))
+        return ItemKind::MpegAudio;
+    return std::nullopt;
+}
+
+ItemColumns itemColumns(const QString &path, ItemKind kind, qint64 size)
+{
+    ItemColumns c;
+    c.name = path;
+    PadText(c.name, int(path.size()) + 3, QStringLiteral("Left"));
+    c.substream = kind == ItemKind::Vob ? kVobSubstream : kOtherSubstream;
+    if (kind == ItemKind::Wav) {
+        c.sourceSize = QLatin1Char(' ') + kNoSourceSize;
+        c.wavSize = QStringLiteral("   ") + FormatSize(size, 12);
+    } else {
+        // VOB, AC3 and MPEG audio are all sources that the job decodes: their
+        // size goes to the source column.
+        c.sourceSize = QLatin1Char(' ') + FormatSize(size, 12);
+        c.wavSize = QStringLiteral("   ") + kNoSize;
+    }
+    c.aacSize = QStringLiteral("   ") + kNoSize;
+    return c;
+}
+
+QString substreamColumn(const QString &id)
+{
+    return QStringLiteral("   ") + id.left(4) + QStringLiteral("  ");
+}
+
+bool isDuplicate(const QString &nameColumn, int rowCount)
+{
+    const BatchItemArrays &a = batchItems();
+    const QString name = RowFileName(nameColumn);
+    const int n = qMin(rowCount, a.size());
+    for (int i = 0; i < n; ++i)
+        if (RowFileName(a.BatchName.at(i)) == name)
+            return true;
+    return false;
+}
+
+Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth)
+{
+    Intake result;
+    const std::optional<ItemKind> kind = itemKind(path);
+    if (!kind)
+        return result;
+    const std::optional<qint64> size = measurableSize(path);
+    if (!size)
+        return result;
+    const ItemColumns c = itemColumns(path, *kind, *size);
+    if (isDuplicate(c.name, rowCount))
+        return result;
+
+    BatchItemArrays &a = batchItems();
+    const int m = rowCount;
+    a.resize(m + 1);
+    a.BatchName[m] = c.name;
+    a.BatchSubstream[m] = c.substream;
+    a.BatchSourceSize[m] = c.sourceSize;
+    a.BatchWavSize[m] = c.wavSize;
+    a.BatchAacSize[m] = c.aacSize;
+    a.BatchNameWidth[m] = int(c.name.size());
+
+    if (a.BatchNameWidth[m] > nameColumnWidth)
+        nameColumnWidth = a.BatchNameWidth[m];
+    for (int j = 0; j < m; ++j) {
+        if (a.BatchNameWidth[j] < nameColumnWidth) {
+            PadText(a.BatchName[j], nameColumnWidth, QStringLiteral("Left"));
+            result.repadded << j;
+        }
+    }
+    // The new item itself, when the column is wider than its own name.
+    PadText(a.BatchName[m], nameColumnWidth, QStringLiteral("Left"));
+
+    result.taken = true;
+    result.rowText = rowText(m);
+    return result;
+}
+
+QString rowText(int j)
+{
+    const BatchItemArrays &a = batchItems();
+    if (j < 0 || j >= a.size())
+        return QString();
+    return a.BatchName.at(j) + a.BatchSubstream.at(j);
+}
+
+QString fullRowText(int j)
+{
+    const BatchItemArrays &a = batchItems();
+    if (j < 0 || j >= a.size())
+        return QString();
+    return a.BatchName.at(j) + a.BatchSubstream.at(j) + a.BatchSourceSize.at(j) + a.BatchWavSize.at(j) +
+           a.BatchAacSize.at(j);
+}
+
+std::optional<EncodeRequest> encodeRequest(int row, int rowCount)
+{
+    const BatchItemArrays &a = batchItems();
+    if (row < 0 || row >= rowCount || row >= a.size())
+        return std::nullopt;
+    const QString path = withoutTrailingBlanks(a.BatchName.at(row));
+    if (path.size() < 3)
+        return std::nullopt;
+    EncodeRequest r;
+    r.inputFile = path;
+    r.outputFile = path.left(path.size() - 3) + QStringLiteral("aac");
+    if (path.right(3).toLower() == QLatin1String("vob"))
+        r.substream = a.BatchSubstream.at(row).trimmed().left(4);
+    return r;
+}
+
+} // namespace wsbatch
