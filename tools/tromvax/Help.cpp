@@ -1,0 +1,132 @@
+#include "Options.h"
+
+namespace tromvax {
+
+std::string helpText()
+{
+    return R"HELP(tromvax - audio transcoder of The Wavesmithy
+
+usage: tromvax -core( SWITCHES ) [-azid( ... )] [-ota( ... )] [-ssrc( ... )]
+               [-boost( ... )] [-plugin( ... )] [-profile( TEXT )]
+       tromvax --help
+
+A group is its name with an opening parenthesis, its switches, and a lone
+")". A group left open at the end of the line ends there. The whole command
+line may also be given as one argument. Levels are written like -3db, 0db or
++3.2dB (the unit in any case); numbers like 44100.
+
+Three kinds of run:
+  extraction   -core( -input VOB -payload -logfile LOG [-substream 0xNN]
+                      -output TARGET [-2chnothing|-6chnothing] ) [-ota( -g max )]
+               Copies one audio substream of a VOB (MPEG program stream) to
+               TARGET: AC3 and MPEG audio frames unchanged, DVD LPCM as a WAV
+               file. Logs "Substream ID: " and "A/V Delay found : " (first
+               audio presentation time minus first video presentation time,
+               like -40ms; 0ms without video). With -g max it also measures
+               the gain, as below.
+  measurement  -core( -input SRC -output WAV -logfile LOG -2chnothing|-6chnothing )
+                      -ota( -g max ) [-azid( ... )]
+               Decodes SRC through the decoder stage (stages 1 to 4 below),
+               writes no file, and logs "Overall Track Gain: +3.2dB": the gain
+               that brings the sample peak to full scale, rounded down to
+               0.1 dB so that it never clips; silence or a peak below -40 dBFS
+               gives +40.0dB.
+  decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
+                      [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
+                      [-plugin( ... )] [-profile( ... )] [-ota( ... )]
+               Decodes SRC (AC3, MPEG audio, WAV, or a VOB) to a 16-bit PCM
+               WAV file. Logs "Total Gain: " with the gain applied.
+
+-core( switches
+  -input FILE      the source; its content decides the format (the extension
+                   only helps when the first bytes are damaged)
+  -output FILE     the WAV file or extraction target; written under a
+                   temporary name and renamed when complete
+  -logfile LOG     write a new log;  -logfilea LOG  append to the log
+                   (a path given without quote marks may hold blanks: the
+                   words after it that are not switches belong to it)
+  -payload         extraction run
+  -substream 0xNN  the substream to extract or decode: 0x80-0x87 AC3,
+                   0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio; without it the first
+                   audio stream
+  -2ch             decode to a stereo WAV (the default)
+  -6chwav          decode to a six-channel WAV in the standard 5.1 order
+                   FL FR FC LFE SL SR
+  -2chnothing, -6chnothing
+                   measurement with stereo or six-channel mixing; no WAV
+
+-azid( switches (the channel mix applies to every source; -c to AC3 only)
+  -L LEVEL   LFE mixed into left and right at LEVEL (stereo output; without
+             -L the LFE is left out of a stereo mix)
+  -l LEVEL   level of the LFE channel in six-channel output
+  -C LEVEL   centre level in the down-mix
+  -S LEVEL   surround level in the down-mix
+             (without -C or -S: the levels coded in the AC3 stream, else -3db)
+  -f1 [HZ]   low-pass on the surround channels before the mix: 2-pole
+             Butterworth, corner 7000 Hz unless HZ is given (the band limit
+             of a Dolby Surround channel)
+  -c MODE    AC3 dynamic range control: light (half the coded compression),
+             normal (as coded), heavy (the decoder's heavy profile), inverse
+             (none: full dynamic range); without -c as coded
+  -s MODE    down-mix to stereo: stereo (plain Lo/Ro), surround (Lt/Rt,
+             Dolby Surround compatible), surround2 (Pro Logic II compatible)
+
+-ota( switches
+  -d MS      delay: a positive MS puts that much silence first, a negative
+             MS cuts that much from the start
+  -d auto    the delay from a "DELAY" mark in the input file name (the number
+             that starts one character after it, as in "movie DELAY -40ms.ac3"),
+             else 0; a number given with -d on the same line takes precedence
+  -g LEVEL   gain after the channel mix
+  -g max     measure first, then decode with the gain that brings the peak to
+             full scale (two passes); with -2chnothing/-6chnothing or
+             -payload, measure only
+  -sc N      accepted for compatibility; it has no effect
+
+-ssrc( switches
+  --rate HZ  resample to HZ with the SoX resampler
+  --att DB   attenuate by DB (applied together with -g in the gain stage)
+
+-boost( switches (dynamic compression for sources that skip the AC3 decoder)
+  /b=LEVEL   compressor, LEVEL from 0db to 30db: levels below -2*LEVEL dBFS
+             rise by LEVEL, above it the slope is 1:2, so full scale stays at
+             full scale (peak detection, channels linked, 20 ms attack,
+             250 ms release); /b=0db does nothing
+  /b=F       expander for a factor F below 1 (such as 0.5): below -20 dBFS
+             each dB becomes 1/F dB, at most 20 dB down
+
+-plugin( switches
+  -name LIB  a LADSPA library, searched as LADSPA does (LADSPA_PATH, then
+             ~/.ladspa, /usr/local/lib/ladspa, /usr/lib/ladspa); a trailing
+             .so or .dll is ignored; a path with a "/" is used as it is
+  -func LBL  the plug-in's label in that library; its controls keep their
+             default values. A missing library or label is an error.
+
+-profile( TEXT )  free text, written to the log
+
+Stages of a decode run, always in this order:
+  1 demultiplex and decode (damaged frames are counted and replaced by
+    silence of the same length)
+  2 cut the start (negative -d)
+  3 surround low-pass (-f1)
+  4 channel mix to stereo or 5.1 (-L -l -C -S -s)
+  5 gain (-g, --att)
+  6 silence first (positive -d)
+  7 resample (--rate)
+  8 dynamic compression or expansion (-boost)
+  9 LADSPA plug-in (-plugin)
+ 10 16-bit PCM WAV (samples beyond full scale are clipped and counted)
+When the source changes its channels or rate in mid-stream the stages are
+set up again and the output keeps its first layout and rate.
+
+Log: every line begins "[hh:mm:ss:mmm] |  " (time since the start); the lines
+"Substream ID: ", "A/V Delay found : ", "Overall Track Gain: " and
+"Total Gain: " are stamped "[00:00:00:000]".
+
+Exit status: 0 when the output (or the measurement) is complete, 1 when the
+run failed (one line on standard error and in the log; no output file is
+left behind), 2 for a wrong command line.
+)HELP";
+}
+
+} // namespace tromvax

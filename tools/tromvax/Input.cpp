@@ -1,0 +1,386 @@
+#include "Input.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+using wstool::ToolError;
+using wstool::avCheck;
+
+namespace tromvax {
+
+std::string layoutName(const AVChannelLayout &layout)
+{
+    char buf[128] = {};
+    if (av_channel_layout_describe(&layout, buf, sizeof buf) < 0)
+        return std::to_string(layout.nb_channels) + " channels";
+    return buf;
+}
+
+namespace {
+
+// The format a file's extension names, for sources whose first bytes are too
+// damaged for the content probe.
+const AVInputFormat *formatFromExtension(const std::string &path)
+{
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return nullptr;
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "ac3")
+        return av_find_input_format("ac3");
+    if (ext == "mpa" || ext == "mp2" || ext == "mp3")
+        return av_find_input_format("mp3");
+    if (ext == "wav" || ext == "pcm")
+        return av_find_input_format("wav");
+    if (ext == "vob" || ext == "mpg" || ext == "mpeg")
+        return av_find_input_format("mpeg");
+    return nullptr;
+}
+
+int64_t toMicroseconds(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, AVRational{1, 1000000}); }
+
+} // namespace
+
+Demuxer::Demuxer(const std::string &path) : path_(path)
+{
+    AVFormatContext *raw = nullptr;
+    int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (err == AVERROR_INVALIDDATA) {
+        if (const AVInputFormat *f = formatFromExtension(path))
+            err = avformat_open_input(&raw, path.c_str(), f, nullptr);
+    }
+    avCheck(err, "cannot open " + path);
+    ctx_.reset(raw);
+    avCheck(avformat_find_stream_info(ctx_.get(), nullptr), "cannot read " + path);
+}
+
+AVStream *Demuxer::selectAudio(std::optional<int> substream)
+{
+    std::string found;
+    for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
+        AVStream *st = ctx_->streams[i];
+        const AVMediaType type = st->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_VIDEO && !video_)
+            video_ = st;
+        if (type != AVMEDIA_TYPE_AUDIO || st->codecpar->codec_id == AV_CODEC_ID_NONE)
+            continue;
+        if (!substream) {
+            if (!audio_)
+                audio_ = st;
+            continue;
+        }
+        // The MPEG-PS demuxer numbers private-stream substreams by their
+        // substream ID (0x80) and MPEG audio streams by their stream ID (0x1C0).
+        if (!audio_ && (st->id == *substream || (*substream >= 0xC0 && *substream <= 0xDF &&
+                                                 st->id == (0x100 | *substream))))
+            audio_ = st;
+        char id[16];
+        std::snprintf(id, sizeof id, "%s0x%02X", found.empty() ? "" : ", ",
+                      st->id >= 0x100 ? st->id & 0xFF : st->id);
+        found += id;
+    }
+    if (!audio_) {
+        if (substream) {
+            char id[16];
+            std::snprintf(id, sizeof id, "0x%02X", *substream);
+            throw ToolError(std::string("substream ") + id + " not found in " + path_ +
+                            (found.empty() ? " (it has no audio)" : " (audio substreams: " + found + ")"));
+        }
+        throw ToolError("no audio stream in " + path_);
+    }
+    for (unsigned i = 0; i < ctx_->nb_streams; ++i)
+        if (ctx_->streams[i] != audio_ && ctx_->streams[i] != video_)
+            ctx_->streams[i]->discard = AVDISCARD_ALL;
+    return audio_;
+}
+
+bool Demuxer::next(AVPacket *pkt)
+{
+    int consecutiveErrors = 0;
+    for (;;) {
+        const int err = av_read_frame(ctx_.get(), pkt);
+        if (err == AVERROR_EOF)
+            return false;
+        if (err == AVERROR(EAGAIN))
+            continue;
+        if (err < 0) {
+            if (ctx_->pb && ctx_->pb->error)
+                throw ToolError("cannot read " + path_ + ": " + wstool::avError(ctx_->pb->error));
+            // Unreadable data: the demuxer skips it on the next call; give up
+            // only when it makes no progress at all.
+            ++readErrors_;
+            if (++consecutiveErrors > 100)
+                return false;
+            continue;
+        }
+        consecutiveErrors = 0;
+        if (video_ && pkt->stream_index == video_->index) {
+            if (pkt->pts != AV_NOPTS_VALUE && videoPacketsSeen_ < 16) {
+                // Pictures come in decoding order; the earliest presentation
+                // time is among the first few.
+                ++videoPacketsSeen_;
+                const int64_t us = toMicroseconds(pkt->pts, video_->time_base);
+                firstVideoUs_ = firstVideoUs_ ? std::min(*firstVideoUs_, us) : us;
+            }
+            av_packet_unref(pkt);
+            continue;
+        }
+        if (pkt->stream_index != audio_->index) {
+            av_packet_unref(pkt);
+            continue;
+        }
+        if (!firstAudioUs_ && pkt->pts != AV_NOPTS_VALUE)
+            firstAudioUs_ = toMicroseconds(pkt->pts, audio_->time_base);
+        return true;
+    }
+}
+
+std::string Demuxer::substreamId() const
+{
+    int id = audio_->id;
+    if (id >= 0x1C0 && id <= 0x1DF)
+        id &= 0xFF;
+    const bool dvd = (id >= 0x80 && id <= 0xBF) || (id >= 0xC0 && id <= 0xDF);
+    if (!dvd) {
+        switch (audio_->codecpar->codec_id) {
+        case AV_CODEC_ID_MP1:
+        case AV_CODEC_ID_MP2:
+        case AV_CODEC_ID_MP3:
+            id = 0xC0;
+            break;
+        case AV_CODEC_ID_DTS:
+            id = 0x88;
+            break;
+        case AV_CODEC_ID_AC3:
+        case AV_CODEC_ID_EAC3:
+            id = 0x80;
+            break;
+        default:
+            id = 0xA0;
+        }
+    }
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", id);
+    return buf;
+}
+
+double Demuxer::avDelayMs() const
+{
+    if (!firstAudioUs_ || !firstVideoUs_)
+        return 0.0;
+    return static_cast<double>(*firstAudioUs_ - *firstVideoUs_) / 1000.0;
+}
+
+double Demuxer::durationSeconds() const
+{
+    if (audio_ && audio_->duration != AV_NOPTS_VALUE && audio_->duration > 0)
+        return static_cast<double>(audio_->duration) * av_q2d(audio_->time_base);
+    if (ctx_->duration != AV_NOPTS_VALUE && ctx_->duration > 0)
+        return static_cast<double>(ctx_->duration) / AV_TIME_BASE;
+    return 0.0;
+}
+
+std::string Demuxer::describe() const
+{
+    char dur[32];
+    std::snprintf(dur, sizeof dur, "%.1f s", durationSeconds());
+    return std::string(ctx_->iformat->name) + " (" + ctx_->iformat->long_name + "), about " + dur;
+}
+
+Decoder::Decoder(const AVStream *stream, DynamicRange drc)
+{
+    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec)
+        throw ToolError(std::string("no decoder for ") + avcodec_get_name(stream->codecpar->codec_id) +
+                        " audio");
+    ctx_.reset(avcodec_alloc_context3(codec));
+    if (!ctx_)
+        throw ToolError("out of memory");
+    avCheck(avcodec_parameters_to_context(ctx_.get(), stream->codecpar), "cannot set up the decoder");
+    ctx_->pkt_timebase = stream->time_base;
+
+    AVDictionary *opts = nullptr;
+    if (isAc3()) {
+        // Frames that fail their checksum are reported as damaged rather
+        // than played as noise.
+        ctx_->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
+        switch (drc) {
+        case DynamicRange::AsCoded:
+            drcNote_ = "as coded (decoder default)";
+            break;
+        case DynamicRange::Light:
+            av_dict_set(&opts, "drc_scale", "0.5", 0);
+            drcNote_ = "light (half the coded compression)";
+            break;
+        case DynamicRange::Normal:
+            av_dict_set(&opts, "drc_scale", "1", 0);
+            drcNote_ = "normal (the coded compression)";
+            break;
+        case DynamicRange::Heavy:
+            av_dict_set(&opts, "drc_scale", "1", 0);
+            av_dict_set(&opts, "heavy_compr", "1", 0);
+            drcNote_ = "heavy (the decoder's heavy compression profile)";
+            break;
+        case DynamicRange::Inverse:
+            av_dict_set(&opts, "drc_scale", "0", 0);
+            drcNote_ = "inverse (no compression, full dynamic range)";
+            break;
+        }
+    }
+    const int err = avcodec_open2(ctx_.get(), codec, &opts);
+    av_dict_free(&opts);
+    avCheck(err, std::string("cannot open the ") + codec->name + " decoder");
+}
+
+bool Decoder::isAc3() const
+{
+    return ctx_->codec_id == AV_CODEC_ID_AC3 || ctx_->codec_id == AV_CODEC_ID_EAC3;
+}
+
+std::string Decoder::describe() const
+{
+    return std::string(ctx_->codec->name) + ", " + std::to_string(ctx_->sample_rate) + " Hz, " +
+           layoutName(ctx_->ch_layout);
+}
+
+void Decoder::damagedPacket()
+{
+    ++damaged_;
+    if (!last_)
+        return;
+    wstool::FramePtr silence = wstool::makeFrame();
+    silence->format = last_->format;
+    silence->sample_rate = last_->sample_rate;
+    silence->nb_samples = last_->nb_samples;
+    avCheck(av_channel_layout_copy(&silence->ch_layout, &last_->ch_layout), "out of memory");
+    avCheck(av_frame_get_buffer(silence.get(), 0), "out of memory");
+    av_samples_set_silence(silence->extended_data, 0, silence->nb_samples,
+                           silence->ch_layout.nb_channels, static_cast<AVSampleFormat>(silence->format));
+    ready_.push_back(std::move(silence));
+}
+
+void Decoder::pullDecoded()
+{
+    for (;;) {
+        wstool::FramePtr f = wstool::makeFrame();
+        const int err = avcodec_receive_frame(ctx_.get(), f.get());
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return;
+        if (err < 0) {
+            damagedPacket();
+            return;
+        }
+        if (f->nb_samples <= 0 || f->ch_layout.nb_channels <= 0 || f->sample_rate <= 0)
+            continue;
+        ++goodFrames_;
+        if (!last_)
+            last_ = wstool::makeFrame();
+        last_->format = f->format;
+        last_->sample_rate = f->sample_rate;
+        last_->nb_samples = f->nb_samples;
+        av_channel_layout_uninit(&last_->ch_layout);
+        avCheck(av_channel_layout_copy(&last_->ch_layout, &f->ch_layout), "out of memory");
+        ready_.push_back(std::move(f));
+    }
+}
+
+void Decoder::send(const AVPacket *pkt)
+{
+    const int err = avcodec_send_packet(ctx_.get(), pkt);
+    if (err < 0 && err != AVERROR(EAGAIN) && err != AVERROR_EOF)
+        damagedPacket();
+    pullDecoded();
+}
+
+bool Decoder::receive(AVFrame *frame)
+{
+    if (ready_.empty())
+        return false;
+    av_frame_unref(frame);
+    av_frame_move_ref(frame, ready_.front().get());
+    ready_.pop_front();
+    return true;
+}
+
+FrameSource::FrameSource(Demuxer &dmx, Decoder &dec, size_t depth)
+    : dmx_(dmx), dec_(dec), depth_(depth), worker_([this] { work(); })
+{
+}
+
+FrameSource::~FrameSource() { stop(); }
+
+void FrameSource::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void FrameSource::work()
+{
+    try {
+        auto pkt = wstool::makePacket();
+        auto hand = [&]() -> bool {
+            for (;;) {
+                wstool::FramePtr f = wstool::makeFrame();
+                if (!dec_.receive(f.get()))
+                    return true;
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || queue_.size() < depth_; });
+                if (stopping_)
+                    return false;
+                queue_.push_back(std::move(f));
+                if (queue_.size() == 1) // the consumer may be waiting
+                    changed_.notify_all();
+            }
+        };
+        bool more = true;
+        while (more && dmx_.next(pkt.get())) {
+            dec_.send(pkt.get());
+            av_packet_unref(pkt.get());
+            more = hand();
+        }
+        if (more) {
+            dec_.send(nullptr);
+            hand();
+        }
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = std::current_exception();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+    changed_.notify_all();
+}
+
+bool FrameSource::next(AVFrame *frame)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return done_ || !queue_.empty(); });
+    if (!queue_.empty()) {
+        av_frame_unref(frame);
+        av_frame_move_ref(frame, queue_.front().get());
+        queue_.pop_front();
+        if (queue_.size() == depth_ / 2) // the worker may be waiting for room
+            changed_.notify_all();
+        return true;
+    }
+    lock.unlock();
+    stop();
+    if (failure_)
+        std::rethrow_exception(failure_);
+    return false;
+}
+
+} // namespace tromvax

@@ -1,0 +1,122 @@
+// Reading the source: demuxing one audio stream and decoding it.
+#pragma once
+
+#include "Av.h"
+#include "Options.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace tromvax {
+
+// Opens a source file and hands out the packets of one audio stream. While
+// reading it notes the first presentation time of the audio stream and of
+// the first video stream, for the A/V delay of a VOB.
+class Demuxer {
+public:
+    explicit Demuxer(const std::string &path);
+
+    // Chooses the audio stream: the one with the DVD substream ID when given
+    // (0x80-0x87 AC3, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio), otherwise the
+    // first audio stream. Throws ToolError when there is none.
+    AVStream *selectAudio(std::optional<int> substream);
+    AVStream *audio() const { return audio_; }
+
+    // The next packet of the chosen stream; false at the end of the input.
+    bool next(AVPacket *pkt);
+
+    // The DVD substream ID of the chosen stream ("0x80"); for a stream that
+    // carries none (a plain AC3 file), the ID its kind has on a DVD.
+    std::string substreamId() const;
+
+    // First audio presentation time minus first video presentation time, in
+    // milliseconds; 0 without video. Valid after the last packet was read.
+    double avDelayMs() const;
+
+    std::string describe() const; // "mpeg (MPEG-PS (MPEG-2 Program Stream)), 3.0 s"
+    double durationSeconds() const;
+    int readErrors() const { return readErrors_; }
+    const std::string &path() const { return path_; }
+    AVFormatContext *context() const { return ctx_.get(); }
+
+private:
+    std::string path_;
+    wstool::InputFormatPtr ctx_;
+    AVStream *audio_ = nullptr;
+    AVStream *video_ = nullptr;
+    std::optional<int64_t> firstAudioUs_;
+    std::optional<int64_t> firstVideoUs_;
+    int videoPacketsSeen_ = 0;
+    int readErrors_ = 0;
+};
+
+// Decodes one stream frame by frame. A damaged packet is counted and, once
+// the frame length is known, replaced by silence of one frame, so the audio
+// keeps its length and stays in step with the picture.
+class Decoder {
+public:
+    Decoder(const AVStream *stream, DynamicRange drc);
+
+    // Hands a packet to the decoder; nullptr flushes it at the end.
+    void send(const AVPacket *pkt);
+    // The next decoded frame; false when the decoder needs more input.
+    bool receive(AVFrame *frame);
+
+    int damaged() const { return damaged_; }
+    int64_t goodFrames() const { return goodFrames_; }
+    const AVCodecContext *context() const { return ctx_.get(); }
+    std::string describe() const; // "ac3, 48000 Hz, 5.1(side)"
+    bool isAc3() const;
+    std::string dynamicRangeNote() const { return drcNote_; }
+
+private:
+    void damagedPacket();
+    void pullDecoded();
+
+    wstool::CodecContextPtr ctx_;
+    std::deque<wstool::FramePtr> ready_;
+    wstool::FramePtr last_; // parameters of the last good frame
+    int damaged_ = 0;
+    int64_t goodFrames_ = 0;
+    std::string drcNote_;
+};
+
+// Demuxes and decodes on a second thread, a bounded number of frames ahead
+// of the consumer, so that decoding and processing share two cores. The
+// demuxer and decoder belong to the worker until next() returned false.
+class FrameSource {
+public:
+    FrameSource(Demuxer &dmx, Decoder &dec, size_t depth = 32);
+    ~FrameSource();
+    FrameSource(const FrameSource &) = delete;
+    FrameSource &operator=(const FrameSource &) = delete;
+
+    // The next decoded frame; false at the end. A failure of the worker is
+    // rethrown here.
+    bool next(AVFrame *frame);
+
+private:
+    void work();
+    void stop();
+
+    Demuxer &dmx_;
+    Decoder &dec_;
+    const size_t depth_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<wstool::FramePtr> queue_;
+    bool done_ = false;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
+    std::thread worker_;
+};
+
+std::string layoutName(const AVChannelLayout &layout);
+
+} // namespace tromvax

@@ -1,0 +1,86 @@
+// The transcoder's command line, read into one record.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tromvax {
+
+// What the run produces.
+enum class Mode {
+    Decode,  // decode the input to a 16-bit WAV file (-2ch, -6chwav)
+    Measure, // decode without writing, log the gain to full scale (-2chnothing, -6chnothing)
+    Extract, // copy one audio substream of a VOB (-payload)
+};
+
+enum class DynamicRange { AsCoded, Light, Normal, Heavy, Inverse };
+enum class Downmix { Stereo, Surround, Surround2 };
+
+// Dynamic compression for sources that skip the AC3 decoder.
+struct Boost {
+    bool expand = false;   // "/b=0.5": expander instead of compressor
+    double makeupDb = 0.0; // compressor: make-up gain in dB ("/b=2db")
+    double factor = 1.0;   // expander: the factor below 1 ("/b=0.5")
+};
+
+struct Options {
+    bool help = false;
+
+    // -core(
+    std::string input;
+    std::string output;
+    std::string logPath;
+    bool logAppend = false;
+    bool payload = false;
+    std::optional<int> substream; // 0x80, 0xA0, 0xC0, ...
+    int channels = 2;             // 2 or 6
+    bool writeWav = true;         // false for -2chnothing / -6chnothing
+    bool channelsGiven = false;
+
+    // -azid(
+    std::optional<double> lfeToFrontDb; // -L
+    std::optional<double> lfeDb;        // -l
+    std::optional<double> centreDb;     // -C
+    std::optional<double> surroundDb;   // -S
+    std::optional<double> surroundLowpassHz; // -f1 [HZ]
+    DynamicRange dynamicRange = DynamicRange::AsCoded; // -c
+    Downmix downmix = Downmix::Stereo;                 // -s
+
+    // -ota(
+    std::optional<double> delayMs; // -d N
+    bool delayAuto = false;        // -d auto (only when no number was given)
+    std::optional<double> gainDb;  // -g LEVEL
+    bool gainMax = false;          // -g max
+    std::optional<double> sc;      // -sc N (accepted, no effect)
+
+    // -ssrc(
+    std::optional<int> rate; // --rate HZ
+    double attDb = 0.0;      // --att DB
+
+    // -boost(
+    std::optional<Boost> boost;
+
+    // -plugin(
+    std::string pluginLib;
+    std::string pluginLabel;
+
+    // -profile(
+    std::string profile;
+
+    Mode mode() const;
+};
+
+// Reads the words of one command line; throws wstool::UsageError naming the
+// offending switch or value.
+Options parseOptions(const std::vector<std::string> &words);
+
+// The delay that a "DELAY" mark in a file name gives ("movie DELAY -40ms.ac3"
+// gives -40): the number that starts one character after the mark; 0 when
+// there is no mark or no number.
+double delayFromFileName(const std::string &path);
+
+// The --help text.
+std::string helpText();
+
+} // namespace tromvax

@@ -1,0 +1,393 @@
+#include "Tromvax.h"
+
+#include "AvLogRoute.h"
+#include "Chain.h"
+#include "CommandLine.h"
+#include "Input.h"
+#include "Levels.h"
+#include "Options.h"
+#include "Output.h"
+#include "ToolLog.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#ifndef TROMVAX_VERSION
+#define TROMVAX_VERSION "0"
+#endif
+
+using wstool::ToolError;
+using wstool::ToolLog;
+using wstool::UsageError;
+
+namespace tromvax {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string commandText(const std::vector<std::string> &words)
+{
+    std::string s;
+    for (const std::string &w : words) {
+        if (!s.empty())
+            s += ' ';
+        if (w.empty() || w.find(' ') != std::string::npos)
+            s += '"' + w + '"';
+        else
+            s += w;
+    }
+    return s;
+}
+
+std::string seconds(double s) { return fixed(s, 3) + " s"; }
+
+bool isPcm(AVCodecID id)
+{
+    const AVCodecDescriptor *d = avcodec_descriptor_get(id);
+    return d && std::strncmp(d->name, "pcm_", 4) == 0;
+}
+
+// Reads the whole source through the decoder (on a second thread), handing
+// each decoded frame on.
+void pump(Demuxer &dmx, Decoder &dec, const std::function<void(AVFrame *)> &onFrame)
+{
+    FrameSource source(dmx, dec);
+    auto frame = wstool::makeFrame();
+    while (source.next(frame.get())) {
+        onFrame(frame.get());
+        av_frame_unref(frame.get());
+    }
+}
+
+class Runner {
+public:
+    Runner(const Options &o, ToolLog &log) : o_(o), log_(log) {}
+
+    void decode();
+    void measure();
+    void extract();
+
+private:
+    struct Source {
+        std::unique_ptr<Demuxer> dmx;
+        std::unique_ptr<Decoder> dec;
+    };
+    Source open();
+    ChainPlan plan(bool measuring, double gainDb) const;
+    double measurePeak(); // the first pass of -g max with a WAV output
+    void reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain);
+    void reportGain(double peak, int64_t samples);
+    void note(const std::string &line) { log_.line(line); }
+
+    const Options &o_;
+    ToolLog &log_;
+};
+
+Runner::Source Runner::open()
+{
+    Source s;
+    s.dmx = std::make_unique<Demuxer>(o_.input);
+    AVStream *st = s.dmx->selectAudio(o_.substream);
+    s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
+    log_.line("Input: " + o_.input);
+    log_.line("Format: " + s.dmx->describe());
+    log_.line("Audio: " + s.dec->describe() +
+              (st->codecpar->bit_rate > 0 ? ", " + std::to_string(st->codecpar->bit_rate / 1000) + " kb/s" : ""));
+    if (s.dec->isAc3())
+        log_.line("Dynamic range: " + s.dec->dynamicRangeNote());
+    else if (o_.dynamicRange != DynamicRange::AsCoded)
+        log_.line("Dynamic range control (-c) applies to AC3 sources only; ignored");
+    return s;
+}
+
+ChainPlan Runner::plan(bool measuring, double gainDb) const
+{
+    ChainPlan p;
+    p.channels = o_.channels;
+    p.lowpassHz = o_.surroundLowpassHz;
+    p.centreDb = o_.centreDb;
+    p.surroundDb = o_.surroundDb;
+    p.lfeToFrontDb = o_.lfeToFrontDb;
+    p.lfeDb = o_.lfeDb;
+    p.downmix = o_.downmix;
+    if (measuring)
+        return p; // the decoder stage only: decoding, low-pass, channel mix
+    p.gainDb = gainDb;
+    p.rate = o_.rate;
+    if (o_.delayMs)
+        p.delayMs = *o_.delayMs;
+    else if (o_.delayAuto)
+        p.delayMs = delayFromFileName(o_.input);
+    p.boost = o_.boost;
+    p.pluginLib = o_.pluginLib;
+    p.pluginLabel = o_.pluginLabel;
+    return p;
+}
+
+void Runner::reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain)
+{
+    if (dec.goodFrames() == 0)
+        throw ToolError("no decodable audio in " + o_.input +
+                        (dec.damaged() > 0 ? " (" + std::to_string(dec.damaged()) + " damaged frames)" : ""));
+    if (dec.damaged() > 0)
+        log_.line("Warning: " + std::to_string(dec.damaged()) +
+                  " damaged frames skipped (replaced by silence where their length was known)");
+    if (dmx.readErrors() > 0)
+        log_.line("Warning: unreadable data skipped " + std::to_string(dmx.readErrors()) + " times");
+    if (chain.rebuilds() > 0)
+        log_.line("Note: the source changed its format " + std::to_string(chain.rebuilds()) + " times");
+}
+
+void Runner::reportGain(double peak, int64_t samples)
+{
+    log_.line("Measured " + std::to_string(samples) + " samples, peak " +
+              (peak > 0.0 ? fixed(wstool::gainToDb(peak), 2) + " dBFS" : "none (silence)"));
+    log_.summary("Overall Track Gain: " + signedDb(gainToFullScale(peak)));
+}
+
+double Runner::measurePeak()
+{
+    log_.line("Pass 1: measuring the peak");
+    Source s = open();
+    PeakMeter meter;
+    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
+    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    chain.finish();
+    reportDecoding(*s.dmx, *s.dec, chain);
+    reportGain(meter.peak(), meter.samples());
+    log_.line("Pass 2: decoding");
+    return meter.peak();
+}
+
+void Runner::decode()
+{
+    double gainDb = o_.gainDb.value_or(0.0);
+    if (o_.gainMax)
+        gainDb = gainToFullScale(measurePeak());
+    if (o_.sc)
+        log_.line("Switch -sc " + fixed(*o_.sc, 0) + " accepted; it has no effect");
+    const double totalDb = gainDb - o_.attDb;
+
+    Source s = open();
+    WavWriter wav(o_.output);
+    Chain chain(
+        plan(false, totalDb),
+        [&](const AVFrame *f) {
+            if (!wav.begun()) {
+                wav.begin(f->ch_layout, f->sample_rate, 16);
+                log_.line("Output: " + o_.output + ", 16-bit PCM, " + layoutName(f->ch_layout) + ", " +
+                          std::to_string(f->sample_rate) + " Hz");
+            }
+            wav.writeFloat(f);
+        },
+        [&](const std::string &l) { note(l); });
+    if (o_.attDb != 0.0)
+        log_.line("Attenuation: " + fixed(o_.attDb, 1) + " dB (in the gain stage)");
+    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    chain.finish();
+    reportDecoding(*s.dmx, *s.dec, chain);
+    if (!wav.begun())
+        throw ToolError("no audio left to write (the delay cut all of it)");
+    wav.finish();
+    if (wav.clipped() > 0)
+        log_.line("Warning: " + std::to_string(wav.clipped()) + " samples clipped at full scale");
+    log_.line("Wrote " + std::to_string(wav.samples()) + " samples (" +
+              seconds(static_cast<double>(wav.samples()) / chain.outputRate()) + ")");
+    log_.summary("Total Gain: " + signedDb(totalDb));
+}
+
+void Runner::measure()
+{
+    Source s = open();
+    PeakMeter meter;
+    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
+    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    chain.finish();
+    reportDecoding(*s.dmx, *s.dec, chain);
+    reportGain(meter.peak(), meter.samples());
+}
+
+void Runner::extract()
+{
+    Demuxer dmx(o_.input);
+    AVStream *st = dmx.selectAudio(o_.substream);
+    log_.line("Input: " + o_.input);
+    log_.line("Format: " + dmx.describe());
+    log_.line("Substream: " + dmx.substreamId() + ", " + avcodec_get_name(st->codecpar->codec_id) +
+              (o_.substream ? "" : " (first audio stream)"));
+
+    // LPCM is written as a WAV file; every other kind as its own frames.
+    const bool pcm = isPcm(st->codecpar->codec_id);
+    std::unique_ptr<PayloadWriter> raw;
+    std::unique_ptr<WavWriter> wav;
+    std::unique_ptr<Decoder> pcmDecoder;
+    if (pcm) {
+        wav = std::make_unique<WavWriter>(o_.output);
+        pcmDecoder = std::make_unique<Decoder>(st, DynamicRange::AsCoded);
+    } else {
+        raw = std::make_unique<PayloadWriter>(o_.output);
+    }
+
+    std::unique_ptr<Decoder> dec;
+    std::unique_ptr<Chain> chain;
+    PeakMeter meter;
+    if (o_.gainMax) {
+        dec = std::make_unique<Decoder>(st, o_.dynamicRange);
+        log_.line("Measuring the peak: " + dec->describe());
+        chain = std::make_unique<Chain>(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); },
+                                        [&](const std::string &l) { note(l); });
+    }
+
+    auto pkt = wstool::makePacket();
+    auto frame = wstool::makeFrame();
+    auto drain = [&] {
+        if (pcmDecoder) {
+            while (pcmDecoder->receive(frame.get())) {
+                if (!wav->begun()) {
+                    AVChannelLayout l{};
+                    if (frame->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+                        av_channel_layout_copy(&l, &frame->ch_layout);
+                    else
+                        av_channel_layout_default(&l, frame->ch_layout.nb_channels);
+                    wav->begin(l, frame->sample_rate, frame->format == AV_SAMPLE_FMT_S16 ? 16 : 24);
+                    av_channel_layout_uninit(&l);
+                    log_.line("Output: " + o_.output + ", WAV, " + std::to_string(wav->bits()) + "-bit PCM, " +
+                              std::to_string(frame->ch_layout.nb_channels) + " channels, " +
+                              std::to_string(frame->sample_rate) + " Hz");
+                }
+                wav->writePcm(frame.get());
+                av_frame_unref(frame.get());
+            }
+        }
+        if (dec) {
+            while (dec->receive(frame.get())) {
+                chain->push(frame.get());
+                av_frame_unref(frame.get());
+            }
+        }
+    };
+    int64_t packets = 0;
+    while (dmx.next(pkt.get())) {
+        ++packets;
+        if (raw)
+            raw->write(pkt.get());
+        if (pcmDecoder)
+            pcmDecoder->send(pkt.get());
+        if (dec)
+            dec->send(pkt.get());
+        av_packet_unref(pkt.get());
+        drain();
+    }
+    if (pcmDecoder)
+        pcmDecoder->send(nullptr);
+    if (dec)
+        dec->send(nullptr);
+    drain();
+    if (packets == 0)
+        throw ToolError("substream " + dmx.substreamId() + " of " + o_.input + " holds no audio data");
+    if (dmx.readErrors() > 0)
+        log_.line("Warning: unreadable data skipped " + std::to_string(dmx.readErrors()) + " times");
+
+    if (chain) {
+        chain->finish();
+        reportDecoding(dmx, *dec, *chain);
+    }
+    if (raw) {
+        raw->finish();
+        log_.line("Output: " + o_.output + ", " + std::to_string(raw->bytes()) + " bytes of " +
+                  avcodec_get_name(st->codecpar->codec_id));
+    } else {
+        if (pcmDecoder->goodFrames() == 0)
+            throw ToolError("no decodable audio in substream " + dmx.substreamId() + " of " + o_.input);
+        wav->finish();
+        log_.line("Wrote " + std::to_string(wav->samples()) + " samples");
+    }
+
+    // The front end stops reading the log at the gain line, so the
+    // substream and delay lines come first.
+    const double delay = dmx.avDelayMs();
+    log_.summary("Substream ID: " + dmx.substreamId());
+    log_.summary("A/V Delay found : " + std::to_string(std::llround(delay)) + "ms");
+    if (chain)
+        reportGain(meter.peak(), meter.samples());
+}
+
+// The log named on a command line that could not be read, so the error
+// reaches it too.
+std::optional<std::pair<std::string, bool>> logOf(const std::vector<std::string> &words)
+{
+    for (size_t i = 0; i + 1 < words.size(); ++i)
+        if (words[i] == "-logfile" || words[i] == "-logfilea")
+            return std::make_pair(words[i + 1], words[i] == "-logfilea");
+    return std::nullopt;
+}
+
+} // namespace
+
+int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &err)
+{
+    if (words.empty()) {
+        err << "usage: tromvax -core( -input FILE -output FILE ... ) [groups]; see tromvax --help\n";
+        return kUsageError;
+    }
+    Options o;
+    try {
+        o = parseOptions(words);
+    } catch (const UsageError &e) {
+        err << "tromvax: " << e.what() << "\n";
+        if (auto l = logOf(words)) {
+            ToolLog log;
+            if (log.open(l->first, l->second))
+                log.line(std::string("Error: ") + e.what());
+        }
+        return kUsageError;
+    }
+    if (o.help) {
+        out << helpText();
+        return kOk;
+    }
+
+    ToolLog log;
+    if (!o.logPath.empty() && !log.open(o.logPath, o.logAppend)) {
+        err << "tromvax: cannot open the log file " << o.logPath << ": " << std::strerror(errno) << "\n";
+        return kFailed;
+    }
+    wstool::AvLogRoute route(log);
+    const auto start = Clock::now();
+    try {
+        log.line("tromvax " TROMVAX_VERSION " (libavcodec " LIBAVCODEC_IDENT ")");
+        log.line("Command: " + commandText(words));
+        if (!o.profile.empty())
+            log.line("Profile: " + o.profile);
+        Runner r(o, log);
+        switch (o.mode()) {
+        case Mode::Extract:
+            r.extract();
+            break;
+        case Mode::Measure:
+            r.measure();
+            break;
+        case Mode::Decode:
+            r.decode();
+            break;
+        }
+        const double took = std::chrono::duration<double>(Clock::now() - start).count();
+        log.line("Done in " + fixed(took, 2) + " s");
+        return kOk;
+    } catch (const std::bad_alloc &) {
+        log.line("Error: out of memory");
+        err << "tromvax: out of memory\n";
+    } catch (const std::exception &e) {
+        log.line(std::string("Error: ") + e.what());
+        err << "tromvax: " << e.what() << "\n";
+    }
+    return kFailed;
+}
+
+} // namespace tromvax
