@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QTimer>
 
 #include <cstdio>
@@ -30,9 +32,17 @@ int main(int argc, char **argv)
 
     if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
-        // Queued behind the first paint of the shown window.
-        QTimer::singleShot(0, &window, [&] {
-            QApplication::processEvents();
+        // Once the window is on screen and its layout has settled (size
+        // hints of combo boxes arrive after the first show), grab it.
+        QTimer::singleShot(0, &window, [&window, file] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            for (int pass = 0; pass < 5; ++pass) {
+                QCoreApplication::sendPostedEvents();
+                QCoreApplication::processEvents();
+            }
             if (!window.grab().save(file)) {
                 std::fprintf(stderr, "Could not save the screenshot to %s\n", qPrintable(file));
                 QCoreApplication::exit(1);
