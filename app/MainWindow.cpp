@@ -24,6 +24,9 @@
 #include <QStyleOptionGroupBox>
 #include <QVBoxLayout>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace ws {
 
 namespace {
@@ -82,7 +85,10 @@ int boxWidth(const QWidget *w, int chars)
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), model_(std::make_unique<OptionModel>()),
-      exitHandler_([] { QCoreApplication::exit(0); })
+      exitHandler_([] {
+          std::fflush(nullptr);
+          std::_Exit(0);
+      })
 {
     setWindowTitle(QStringLiteral("Wavesmithy v0.51"));
 
@@ -627,6 +633,7 @@ void MainWindow::Command3_Click()
 void MainWindow::Command4_Click()
 {
     saveOnClose_ = false;
+    emit aboutToExit();
     if (exitHandler_)
         exitHandler_();
 }

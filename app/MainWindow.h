@@ -40,8 +40,10 @@ public:
     // No job runs: the bar is hidden (its room is kept, nothing jumps).
     void clearProgress();
 
-    // What "Exit" does after it has turned saving off; by default it leaves
-    // the application's event loops with code 0. Tests replace it.
+    // What "Exit" does after it has turned saving off and announced
+    // aboutToExit(); by default it ends the process at once with code 0,
+    // also from inside a running job (no event loop is left to unwind).
+    // Tests replace it.
     void setExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
 
     // Window commands that need no outside help.
@@ -59,6 +61,9 @@ signals:
     void karduneClicked();          // click on Kardune
     void aacencClicked();           // click on aacenc
     void logFileDoubleClicked();    // double-click on LOGFILEVAL(0)
+    // "Exit" is about to end the process: the last moment to stop a tool
+    // that still runs. The options are not saved.
+    void aboutToExit();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

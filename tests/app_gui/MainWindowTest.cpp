@@ -432,7 +432,9 @@ TEST_F(MainWindowTest, ClosingSavesAndExitDoesNot)
 {
     open();
     clickButton(w<QCheckBox>("Azid", 0));
+    QSignalSpy announced(window.get(), &MainWindow::aboutToExit);
     w<QPushButton>("Command4")->click();
+    EXPECT_EQ(announced.count(), 1);
     EXPECT_EQ(exits, 1);
     window->close(); // whatever happens after Exit, nothing is saved
     EXPECT_FALSE(openUserSettings()->contains(QStringLiteral("Wavesmithy/version_split")));
