@@ -1,0 +1,23 @@
+// The conversion job without a window, for scripts: `wavesmithy --convert`.
+#pragma once
+
+#include <QString>
+
+class QTextStream;
+
+namespace wsjob {
+
+struct HeadlessRequest {
+    QString input;
+    QString output;         // empty: the name derived from the input
+    bool overwrite = false; // answer the overwrite question "Yes"
+};
+
+// Loads the stored options as the window does at start, sets the input (so
+// the input-name rules run) and the output when given, and runs the job.
+// Prints every status text and command line on its own line to `out`; the
+// options are never saved. Returns 0 only when the job completed, otherwise
+// non-zero with the reason on `err`.
+int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &err);
+
+} // namespace wsjob

@@ -1,0 +1,380 @@
+// The conversion job run for real against the fake companion tool: exact
+// command lines, status texts, temporary files and the handling of failures.
+#include "FakeTool.h"
+#include "JobPipeline.h"
+#include "OptionModel.h"
+#include "Platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace wsjob;
+using namespace wstest;
+using ws::OptionModel;
+
+namespace {
+
+const char *const kFakeVars[] = {"WS_FAKE_RECORD", "WS_FAKE_DELAY", "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN",
+                                 "WS_FAKE_GAIN_KIND", "WS_FAKE_PARTS", "WS_FAKE_FAIL", "WS_FAKE_EMPTY",
+                                 "WS_FAKE_CRASH", "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT"};
+
+struct Host : JobHost {
+    bool batch = false;
+    bool answer = true;
+    int asked = 0;
+    int lastDone = -1, lastTotal = -1;
+    std::function<void()> onProgress;
+    bool batchVisible() const override { return batch; }
+    bool confirmOverwrite(const QString &) override
+    {
+        ++asked;
+        return answer;
+    }
+    void progress(int done, int total) override
+    {
+        lastDone = done;
+        lastTotal = total;
+        if (onProgress)
+            onProgress();
+    }
+};
+
+class Pipeline : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        for (const char *v : kFakeVars)
+            qunsetenv(v);
+        qputenv("WS_FAKE_RECORD", (dir.path() + "/runs.jsonl").toUtf8());
+        T = dir.path() + "/tmp dir/";
+        QDir().mkpath(T);
+        fake = fakeToolPath();
+        set("TempFolder", T);
+        set("Tromvax", fake);
+        set("Kardune", fake);
+        set("aacenc", fake);
+        set("splitval", "10", 1); // 600 s in 256 s segments: three parts
+        QObject::connect(&m, &OptionModel::controlChanged, [this](ws::Control *c) {
+            if (c->name == QLatin1String("Status"))
+                statuses << c->caption;
+            else if (c->name == QLatin1String("text1") && !c->caption.isEmpty())
+                commands << c->caption;
+        });
+    }
+    void TearDown() override
+    {
+        for (const char *v : kFakeVars)
+            qunsetenv(v);
+    }
+    void set(const char *name, const QString &text, int index = -1)
+    {
+        m.setText(m.control(QLatin1String(name), index), text);
+    }
+    QString source(const QString &name, const QByteArray &content = "source audio")
+    {
+        const QString p = dir.path() + "/in put/" + name;
+        QDir().mkpath(QFileInfo(p).path());
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return p;
+    }
+    JobResult run()
+    {
+        JobPipeline job(m, host);
+        return job.run();
+    }
+    QList<FakeRun> runs() const { return readFakeRuns(dir.path() + "/runs.jsonl"); }
+    QStringList kinds() const
+    {
+        QStringList k;
+        for (const auto &r : runs())
+            k << r.kind;
+        return k;
+    }
+    QStringList leftovers() const { return QDir(T).entryList(QDir::Files); }
+    QString log() const
+    {
+        return '"' + wsplatform::userDataFolder() + "/Tromvax.log" + '"';
+    }
+    static QString q(const QString &s) { return '"' + s + '"'; }
+
+    QTemporaryDir dir;
+    QString T, fake;
+    OptionModel m;
+    Host host;
+    QStringList statuses, commands;
+};
+
+} // namespace
+
+TEST_F(Pipeline, Ac3SourceWithDefaultsRunsEveryStepWithExactCommandLines)
+{
+    const QString in = source("movie.ac3");
+    set("InputFile", in);
+    const QString out = m.text("OutputFile");
+    const JobResult r = run();
+    ASSERT_TRUE(r.completed()) << r.message.toStdString();
+
+    const QString azid = " -L -3db -c normal -s surround";
+    const QString wav = q(T + "wavesmithy.wav");
+    QStringList expected{
+        q(fake) + " -core( -input " + q(in) + " -output " + wav + " -logfile " + q(T + "Aactempfile1") +
+            " -2chnothing ) -ota( -g max ) -azid( " + azid + " )",
+        q(fake) + " -core( -input " + q(in) + " -prefix " + q(T) + " -logfilea " + log() +
+            " -type ac3 -r -ending ) -split( 0 256 256 256 ) -profile( Wavesmithy v0.51 )"};
+    for (int i = 1; i <= 3; ++i) {
+        const QString nn = QStringLiteral("0%1").arg(i);
+        const QString ota = i == 1 ? " -ota( -sc 1024 -g +3.2dB )" : " -ota(  -g +3.2dB )";
+        expected << q(fake) + " -core( -input " + q(T + nn + ".ac3") + " -output " + wav + " -logfilea " + log() +
+                        " -2ch ) -azid( -L -3db -c normal -s surround ) -profile( The Wavesmithy v0.51 )" + ota;
+        expected << q(fake) + " -if " + wav + " -normal -of " + q(T + nn + ".aac");
+    }
+    expected << q(fake) + " -core( -input " + q(T + "Kardune.lst") + " -join -type aac -prefix " + q(out) +
+                    "  -logfilea " + log() + " ) -profile( Wavesmithy v0.51 )";
+    EXPECT_EQ(commands, expected);
+
+    EXPECT_EQ(statuses, (QStringList{"Finding maximal track gain...", "Splitting source file with Kardune..",
+                                     "Decoding part 1...", "Encoding part 1...", "Decoding part 2...",
+                                     "Encoding part 2...", "Decoding part 3...", "Encoding part 3...",
+                                     "Joining all parts together..", "Deleting splitted AAC files..",
+                                     "Task Complete !"}));
+    // The tools got the words of the command line (quoted paths with blanks intact).
+    const auto rs = runs();
+    ASSERT_EQ(rs.size(), 9);
+    EXPECT_EQ(rs[1].args.mid(0, 6), (QStringList{"-core(", "-input", in, "-prefix", T, "-logfilea"}));
+    EXPECT_TRUE(QFileInfo(out).size() > 0);
+    EXPECT_EQ(leftovers(), QStringList()); // every temporary file is gone
+    EXPECT_TRUE(QFile::exists(in));
+    EXPECT_EQ(m.control("text1").caption, QString());
+    EXPECT_EQ(host.lastTotal, -1); // progress idle again
+}
+
+TEST_F(Pipeline, VobSourceExtractsTheChosenSubstreamAndUsesTheFoundDelay)
+{
+    const QString in = source("Movie.VOB");
+    set("InputFile", in);
+    set("substream", "0xA0  (PCM)");
+    m.setValue(m.control("OTA", 3), 1);
+    qputenv("WS_FAKE_DELAY", "40ms");
+    ASSERT_TRUE(run().completed());
+
+    ASSERT_GE(commands.size(), 4);
+    // No substream line in the log: the parts keep the AC3 type.
+    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(T + "Aactempfile1") +
+                               " -substream 0xA0 -output " + q(T + "wavesmithy") +
+                               " -2chnothing ) -ota( -g max )");
+    EXPECT_EQ(statuses.first(), QStringLiteral("Extracting substream 0xA0..."));
+    EXPECT_TRUE(commands[1].contains(" -input " + q(T + "wavesmithy.ac3") + " ") && commands[1].contains(" -type ac3 "));
+    EXPECT_TRUE(commands[2].endsWith(" -ota( -d  40 -sc 1024 -g +3.2dB )")) << commands[2].toStdString();
+    EXPECT_FALSE(commands[2].contains("-azid(")); // the decoder switches are for AC3 inputs only
+    EXPECT_TRUE(commands[4].endsWith(" -ota(  -g +3.2dB )")) << commands[4].toStdString();
+    EXPECT_EQ(leftovers(), QStringList());
+}
+
+TEST_F(Pipeline, VobWithoutChosenSubstreamOrGainLeavesTheCoreGroupOpen)
+{
+    const QString in = source("clip.vob");
+    set("InputFile", in);
+    m.click(m.control("Azid", 7));
+    qputenv("WS_FAKE_SUBSTREAM", "0xC1");
+    ASSERT_TRUE(run().completed());
+    EXPECT_EQ(statuses.first(), QStringLiteral("Extracting substream.. (automatic selection)"));
+    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(T + "Aactempfile1") +
+                               " -output " + q(T + "wavesmithy"));
+    // The substream found in the log makes MPEG-audio parts.
+    EXPECT_TRUE(commands[1].contains(" -type mpa ")) << commands[1].toStdString();
+    EXPECT_TRUE(commands[2].endsWith(" -ota( -sc 1024 -g 0db )")) << commands[2].toStdString();
+}
+
+TEST_F(Pipeline, OtherSourcesWithoutAutomaticGainSkipThePreparationPass)
+{
+    const QString in = source("song.mp2");
+    set("InputFile", in);
+    m.click(m.control("Azid", 7));
+    m.pickItem(m.control("azidcmb", 9), QStringLiteral("heavy"));
+    ASSERT_TRUE(run().completed());
+    EXPECT_EQ(kinds().first(), QStringLiteral("split"));
+    EXPECT_TRUE(commands[0].contains(" -type mp2 "));
+    EXPECT_TRUE(commands[1].endsWith(" -2ch ) -boost( /b=3db ) -profile( The Wavesmithy v0.51 ) -ota( -sc 1024 -g 0db )"))
+        << commands[1].toStdString();
+}
+
+TEST_F(Pipeline, SixChannelQualityAdifAndWaveHeaderShapeTheEncodeAndJoin)
+{
+    const QString in = source("surround.ac3");
+    set("InputFile", in);
+    m.pickItem(m.control("azidcmb", 8), QStringLiteral("5.1"));
+    m.click(m.control("aac", 1));
+    m.pickItem(m.control("aaccmb", 1), QStringLiteral("0.499"));
+    m.click(m.control("aacmore", 0));
+    m.click(m.control("addriff"));
+    ASSERT_TRUE(run().completed());
+    EXPECT_TRUE(commands[0].endsWith(" -6chnothing ) -ota( -g max ) -azid(  -L -3db -c normal )"))
+        << commands[0].toStdString();
+    EXPECT_TRUE(commands[1].contains(" -split( 0 32 32 ")) << commands[1].toStdString();
+    EXPECT_TRUE(commands[2].contains(" -6chwav ) -azid( -L -3db -c normal ) -profile"));
+    EXPECT_EQ(commands[3], q(fake) + " -if " + q(T + "wavesmithy.wav") + " -vbrhi -qvbr  49.9 -adif -lfe -of " +
+                               q(T + "01.aac"));
+    EXPECT_TRUE(commands.last().contains(" -addriff -type aac -output " + q(dir.path() + "/in put/surround.wav")));
+}
+
+TEST_F(Pipeline, TwelvePartsAreNumberedAndListedInOrder)
+{
+    set("InputFile", source("long.ac3"));
+    qputenv("WS_FAKE_PARTS", "12");
+    ASSERT_TRUE(run().completed());
+    QStringList decoded;
+    for (const auto &r : runs())
+        if (r.kind == QLatin1String("decode"))
+            decoded << QFileInfo(r.args.at(2)).fileName();
+    EXPECT_EQ(decoded, (QStringList{"01.ac3", "02.ac3", "03.ac3", "04.ac3", "05.ac3", "06.ac3", "07.ac3", "08.ac3",
+                                    "09.ac3", "10.ac3", "11.ac3", "12.ac3"}));
+    EXPECT_TRUE(statuses.contains(QStringLiteral("Decoding part 12...")));
+}
+
+TEST_F(Pipeline, OverwriteQuestion)
+{
+    set("InputFile", source("a.ac3"));
+    QFile out(m.text("OutputFile"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("previous");
+    out.close();
+
+    host.answer = false;
+    const JobResult no = run();
+    EXPECT_EQ(no.outcome, JobResult::Outcome::Cancelled);
+    EXPECT_EQ(host.asked, 1);
+    EXPECT_TRUE(runs().isEmpty());
+    EXPECT_TRUE(statuses.isEmpty());
+
+    host.batch = true; // a visible batch window never asks
+    EXPECT_TRUE(run().completed());
+    EXPECT_EQ(host.asked, 1);
+    EXPECT_NE(QFileInfo(out.fileName()).size(), 8);
+}
+
+TEST_F(Pipeline, FailedStepEndsTheJobCleanlyAndKeepsTheOldOutput)
+{
+    set("InputFile", source("a.ac3"));
+    const QString outPath = m.text("OutputFile");
+    QFile out(outPath);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("previous");
+    out.close();
+
+    qputenv("WS_FAKE_FAIL", "decode@2");
+    const JobResult r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
+    EXPECT_TRUE(r.message.contains("decoding part 2")) << r.message.toStdString();
+    EXPECT_EQ(m.control("Status").caption, r.message);
+    EXPECT_FALSE(statuses.contains("Task Complete !"));
+    // Part 2 was never encoded from part 1's audio, and nothing was joined.
+    EXPECT_EQ(kinds(), (QStringList{"gain", "split", "decode", "encode", "decode"}));
+    EXPECT_EQ(leftovers(), QStringList());
+    QFile check(outPath);
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), QByteArray("previous"));
+}
+
+TEST_F(Pipeline, EmptyOutputsAndMissingToolsAreFailures)
+{
+    set("InputFile", source("a.wav"));
+    qputenv("WS_FAKE_EMPTY", "encode@1");
+    JobResult r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
+    EXPECT_TRUE(r.message.contains(T + "01.aac")) << r.message.toStdString();
+    qunsetenv("WS_FAKE_EMPTY");
+
+    set("Kardune", dir.path() + "/no such splitter");
+    r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
+    EXPECT_TRUE(r.message.contains("could not be started")) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains("no such splitter"));
+    EXPECT_EQ(leftovers(), QStringList());
+}
+
+TEST_F(Pipeline, OptionsThatCannotWorkAreRefusedBeforeAnyToolRuns)
+{
+    set("InputFile", source("a.ac3"));
+    set("splitval", "0", 0);
+    JobResult r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Refused);
+    EXPECT_TRUE(r.message.contains("segment size"));
+
+    set("splitval", "32", 0);
+    set("splitval", "6000", 1); // 360000 s: more than 9999 parts
+    EXPECT_EQ(run().outcome, JobResult::Outcome::Refused);
+
+    set("splitval", "120", 1);
+    set("OutputFile", dir.path() + "/say \"hi\".aac");
+    r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Refused);
+    EXPECT_TRUE(r.message.contains("quote mark"));
+    EXPECT_TRUE(runs().isEmpty());
+}
+
+TEST_F(Pipeline, SplitListHasNoSixteenBitLimit)
+{
+    JobPipeline job(m, host);
+    set("splitval", "1000", 1); // 60000 s, beyond a 16-bit count
+    EXPECT_EQ(job.splitList().count("256 "), 235);
+    set("splitval", "0", 1);
+    EXPECT_EQ(job.splitList(), QString());
+    EXPECT_EQ(JobPipeline::partNumber(9), QStringLiteral("09"));
+    EXPECT_EQ(JobPipeline::partNumber(10), QStringLiteral("10"));
+    set("priority", "Low");
+    EXPECT_EQ(job.priorityClass(), 0x20u);
+    set("priority", "Idle");
+    EXPECT_EQ(job.priorityClass(), 0x40u);
+}
+
+TEST_F(Pipeline, IdlePriorityReachesTheTools)
+{
+    set("InputFile", source("a.ac3"));
+    set("priority", "Idle");
+    ASSERT_TRUE(run().completed());
+    for (const auto &r : runs())
+        EXPECT_EQ(r.nice, 19) << r.kind.toStdString();
+}
+
+TEST_F(Pipeline, StopEndsTheRunningToolAndTheJobCleanly)
+{
+    set("InputFile", source("a.ac3"));
+    qputenv("WS_FAKE_SLEEP_MS", "20000");
+    qputenv("WS_FAKE_SLEEP_KIND", "decode");
+    // Once the first decode runs, stop it as the batch window's Stop does.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (SuperShell32::isToolRunning() && statuses.contains("Decoding part 1..."))
+            SuperShell32::TerminateCurrent();
+    });
+    poll.start(20);
+    const JobResult r = run();
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Stopped);
+    EXPECT_TRUE(r.message.startsWith("Stopped")) << r.message.toStdString();
+    EXPECT_EQ(leftovers(), QStringList());
+    EXPECT_FALSE(QFile::exists(m.text("OutputFile")));
+}
+
+TEST_F(Pipeline, NoSecondJobWhileOneRuns)
+{
+    set("InputFile", source("a.ac3"));
+    JobResult inner;
+    bool tried = false;
+    host.onProgress = [&] {
+        if (!tried) {
+            tried = true;
+            JobPipeline second(m, host);
+            inner = second.run();
+        }
+    };
+    EXPECT_TRUE(run().completed());
+    EXPECT_EQ(inner.outcome, JobResult::Outcome::Busy);
+    EXPECT_FALSE(JobPipeline::isRunning());
+}
