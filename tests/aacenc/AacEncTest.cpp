@@ -117,30 +117,6 @@ QByteArray adtsPayload(const QByteArray &adts, int *frames)
     return raw;
 }
 
-// Samples per channel that FFmpeg's decoder makes of raw data blocks.
-int64_t decodeRaw(const QByteArray &raw, const std::vector<uint8_t> &asc, int *channels)
-{
-    const AVCodec *codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
-    wstool::CodecContextPtr ctx(avcodec_alloc_context3(codec));
-    ctx->extradata = static_cast<uint8_t *>(av_mallocz(asc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-    std::memcpy(ctx->extradata, asc.data(), asc.size());
-    ctx->extradata_size = int(asc.size());
-    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
-        return -1;
-    wstool::PacketPtr pkt = wstool::makePacket();
-    av_new_packet(pkt.get(), int(raw.size()));
-    std::memcpy(pkt->data, raw.constData(), size_t(raw.size()));
-    if (avcodec_send_packet(ctx.get(), pkt.get()) < 0 || avcodec_send_packet(ctx.get(), nullptr) < 0)
-        return -1;
-    wstool::FramePtr frame = wstool::makeFrame();
-    int64_t samples = 0;
-    int err;
-    while ((err = avcodec_receive_frame(ctx.get(), frame.get())) == 0)
-        samples += frame->nb_samples;
-    *channels = ctx->ch_layout.nb_channels;
-    return err == AVERROR_EOF ? samples : -1;
-}
-
 } // namespace
 
 TEST_F(AacEncTest, StereoPresetMakesAdtsThatMatchesTheSource)
@@ -242,7 +218,7 @@ TEST_F(AacEncTest, AdifHoldsOneHeaderAndTheSameBlocksAsAdts)
     EXPECT_GT(header->bitrate, uint32_t(double(blocks.size()) * 8 * 44100 / (1024.0 * frames)));
 
     int channels = 0;
-    EXPECT_EQ(decodeRaw(blocks, wstool::audioSpecificConfig(pce), &channels), int64_t(frames) * 1024);
+    EXPECT_EQ(decodeRawAac(blocks, wstool::audioSpecificConfig(pce), &channels), int64_t(frames) * 1024);
     EXPECT_EQ(channels, 2);
 }
 
@@ -258,7 +234,7 @@ TEST_F(AacEncTest, AdifCarriesSixChannelLayouts)
         const auto header = wstool::parseAdifHeader(reinterpret_cast<const uint8_t *>(adif.constData()), size_t(adif.size()));
         ASSERT_TRUE(header.has_value());
         int channels = 0;
-        EXPECT_GT(decodeRaw(adif.mid(int(header->size)), wstool::audioSpecificConfig(header->programs[0].config), &channels), 40000);
+        EXPECT_GT(decodeRawAac(adif.mid(int(header->size)), wstool::audioSpecificConfig(header->programs[0].config), &channels), 40000);
         EXPECT_EQ(channels, lfe ? 6 : 5);
     }
 }

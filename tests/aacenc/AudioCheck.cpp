@@ -1,5 +1,6 @@
 #include "AudioCheck.h"
 
+#include "Av.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -29,14 +30,14 @@ Pcm decode(const QString &path, int channels, int rate)
     return p;
 }
 
-std::map<std::string, std::string> probe(const QString &path, const QString &entries)
+std::map<std::string, std::string> probe(const QString &path, const QString &entries, const QStringList &extra)
 {
     QString out;
     std::map<std::string, std::string> result;
-    if (wstest::runProgram(QStringLiteral("ffprobe"),
-                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                            entries, QStringLiteral("-of"), QStringLiteral("default=nw=1"), path},
-                           &out) != 0)
+    const QStringList args = QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                         entries, QStringLiteral("-of"), QStringLiteral("default=nw=1")} +
+                             extra + QStringList{path};
+    if (wstest::runProgram(QStringLiteral("ffprobe"), args, &out) != 0)
         return result;
     for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const int eq = line.indexOf(QLatin1Char('='));
@@ -103,6 +104,30 @@ double toneAmplitude(const Pcm &p, int ch, double freq, size_t from, size_t to)
         im += p.at(i, ch) * std::sin(w * double(i));
     }
     return n ? 2 * std::hypot(re, im) / double(n) : 0;
+}
+
+int64_t decodeRawAac(const QByteArray &raw, const std::vector<uint8_t> &asc, int *channels)
+{
+    const AVCodec *codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
+    wstool::CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    ctx->extradata = static_cast<uint8_t *>(av_mallocz(asc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    std::memcpy(ctx->extradata, asc.data(), asc.size());
+    ctx->extradata_size = int(asc.size());
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
+        return -1;
+    wstool::PacketPtr pkt = wstool::makePacket();
+    av_new_packet(pkt.get(), int(raw.size()));
+    std::memcpy(pkt->data, raw.constData(), size_t(raw.size()));
+    // All blocks in one packet: the decoder takes them one after another.
+    if (avcodec_send_packet(ctx.get(), pkt.get()) < 0 || avcodec_send_packet(ctx.get(), nullptr) < 0)
+        return -1;
+    wstool::FramePtr frame = wstool::makeFrame();
+    int64_t samples = 0;
+    int err;
+    while ((err = avcodec_receive_frame(ctx.get(), frame.get())) == 0)
+        samples += frame->nb_samples;
+    *channels = ctx->ch_layout.nb_channels;
+    return err == AVERROR_EOF ? samples : -1;
 }
 
 int runTool(const std::function<int(const std::vector<std::string> &, std::ostream &, std::ostream &)> &tool,

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -28,7 +29,9 @@ Pcm decode(const QString &path, int channels, int rate);
 
 // ffprobe's "key=value" answers for -show_entries `entries` (e.g.
 // "stream=codec_name,channels"); empty when ffprobe fails.
-std::map<std::string, std::string> probe(const QString &path, const QString &entries);
+// `extra` goes before the file (e.g. "-count_packets").
+std::map<std::string, std::string> probe(const QString &path, const QString &entries,
+                                         const QStringList &extra = {});
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
@@ -42,6 +45,11 @@ int bestLag(const Pcm &ref, const Pcm &test, int ch, int maxLag);
 double snrDb(const Pcm &ref, const Pcm &test, int lag, size_t from, size_t to);
 // Amplitude of a sine of `freq` Hz in one channel (Goertzel over frames [from, to)).
 double toneAmplitude(const Pcm &p, int ch, double freq, size_t from, size_t to);
+
+// Decodes raw AAC data blocks (an ADIF payload) with FFmpeg's decoder set up
+// by an AudioSpecificConfig; returns the samples per channel, -1 on a decoding
+// error, and the channel count through `channels`.
+int64_t decodeRawAac(const QByteArray &raw, const std::vector<uint8_t> &asc, int *channels);
 
 // Runs a tool's in-process entry point with words as the front end would
 // split them; the output and error texts come back through the pointers.

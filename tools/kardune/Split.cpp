@@ -1,0 +1,330 @@
+#include "Split.h"
+
+#include "AtomicFile.h"
+#include "Av.h"
+#include "SourceFrames.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace kardune {
+
+using wstool::AtomicFile;
+using wstool::ToolError;
+
+namespace {
+
+std::string secondsText(double s)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", s);
+    return buf;
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+uint64_t fileSize(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+// The parts of one run: numbered without gaps, each written under a
+// temporary name and renamed when complete. Unless the run succeeds, the
+// parts it made are removed again.
+class PartSet {
+public:
+    PartSet(const Options &o, wstool::ToolLog &log) : o_(o), log_(log) {}
+    ~PartSet()
+    {
+        if (!kept_)
+            for (const std::string &p : made_)
+                std::remove(p.c_str());
+    }
+
+    std::unique_ptr<AtomicFile> begin()
+    {
+        const std::string name = partName(o_, int(made_.size()) + 1);
+        if (!o_.replace && exists(name))
+            throw ToolError("part " + name + " already exists (-r allows replacing it)");
+        return std::make_unique<AtomicFile>(name);
+    }
+
+    void commit(AtomicFile &f, double seconds)
+    {
+        const uint64_t bytes = fileSize(f.tempPath());
+        if (!f.commit())
+            throw ToolError("cannot name part " + f.target() + ": " + std::strerror(errno));
+        made_.push_back(f.target());
+        result.parts = int(made_.size());
+        result.seconds += seconds;
+        result.bytes += bytes;
+        log_.line("Part " + partNumber(result.parts) + ": " + f.target() + ", " + secondsText(seconds) +
+                  " s, " + std::to_string(bytes) + " bytes");
+    }
+
+    void keep() { kept_ = true; }
+    SplitResult result;
+
+private:
+    const Options &o_;
+    wstool::ToolLog &log_;
+    std::vector<std::string> made_;
+    bool kept_ = false;
+};
+
+// Copies bytes [from, to) of an open source into a new file.
+void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to,
+               const std::string &dstPath)
+{
+    std::FILE *dst = std::fopen(dstPath.c_str(), "wb");
+    if (!dst)
+        throw ToolError("cannot write " + dstPath + ": " + std::strerror(errno));
+    std::vector<char> buf(1 << 20);
+    bool ok = std::fseek(src, long(from), SEEK_SET) == 0;
+    for (uint64_t left = to - from; ok && left > 0;) {
+        const size_t n = std::fread(buf.data(), 1, size_t(std::min<uint64_t>(left, buf.size())), src);
+        if (n == 0) {
+            std::fclose(dst);
+            throw ToolError("cannot read " + srcPath);
+        }
+        ok = std::fwrite(buf.data(), 1, n, dst) == n;
+        left -= n;
+    }
+    const int err = errno;
+    if (std::fclose(dst) != 0 || !ok)
+        throw ToolError("cannot write " + dstPath + ": " + std::strerror(ok ? errno : err));
+}
+
+SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
+{
+    FrameScanner scanner(o.input, kind);
+    if (scanner.fileSize() == 0)
+        throw ToolError(o.input + " is empty");
+    std::FILE *src = std::fopen(o.input.c_str(), "rb");
+    if (!src)
+        throw ToolError("cannot open " + o.input + ": " + std::strerror(errno));
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> srcHolder(src, &std::fclose);
+
+    PartSet parts(o, log);
+    PartPlan plan(o.lengths);
+    auto writePart = [&](uint64_t from, uint64_t to, double seconds) {
+        auto file = parts.begin();
+        copyRange(src, o.input, from, to, file->tempPath());
+        parts.commit(*file, seconds);
+    };
+
+    uint64_t partStart = 0;
+    double partSeconds = 0, t = 0;
+    int rate = 0;
+    FrameScanner::Frame f;
+    while (scanner.next(f)) {
+        if (plan.startsNewPart(t, f.seconds()) && scanner.framesSeen() > 1) {
+            writePart(partStart, f.offset, partSeconds);
+            partStart = f.offset;
+            partSeconds = 0;
+        }
+        partSeconds += f.seconds();
+        t += f.seconds();
+        rate = f.sampleRate;
+    }
+    if (scanner.framesSeen() == 0)
+        throw ToolError("no " + std::string(kind == StreamKind::Ac3 ? "AC3" : "MPEG audio") +
+                        " frames found in " + o.input);
+    if (scanner.junkBytes() > 0)
+        log.line("Note: " + std::to_string(scanner.junkBytes()) +
+                 " bytes of the source are no audio frames; they stay in the parts");
+    writePart(partStart, scanner.fileSize(), partSeconds);
+    log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
+             " Hz");
+    parts.keep();
+    return parts.result;
+}
+
+// One WAV part, written by libavformat's WAV muxer from the source's PCM.
+class WavPartWriter {
+public:
+    WavPartWriter(const std::string &path, const AVCodecParameters *par, bool large) : path_(path)
+    {
+        AVFormatContext *raw = nullptr;
+        wstool::avCheck(avformat_alloc_output_context2(&raw, nullptr, "wav", path.c_str()),
+                        "cannot write " + path);
+        out_.reset(raw);
+        out_->flags |= AVFMT_FLAG_BITEXACT; // no encoder tag chunk
+        st_ = avformat_new_stream(out_.get(), nullptr);
+        if (!st_)
+            throw ToolError("out of memory");
+        wstool::avCheck(avcodec_parameters_copy(st_->codecpar, par), "cannot write " + path);
+        st_->codecpar->codec_tag = 0;
+        st_->time_base = AVRational{1, par->sample_rate};
+        wstool::avCheck(avio_open(&out_->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
+        AVDictionary *opts = nullptr;
+        if (large) // parts past 4 GiB need the RF64 form of the header
+            av_dict_set(&opts, "rf64", "auto", 0);
+        const int err = avformat_write_header(out_.get(), &opts);
+        av_dict_free(&opts);
+        wstool::avCheck(err, "cannot write " + path);
+        rate_ = par->sample_rate;
+        blockAlign_ = par->block_align;
+        pkt_ = wstool::makePacket();
+    }
+
+    void write(const uint8_t *data, int64_t samples)
+    {
+        pkt_->data = const_cast<uint8_t *>(data);
+        pkt_->size = int(samples * blockAlign_);
+        pkt_->stream_index = 0;
+        pkt_->pts = pkt_->dts = av_rescale_q(written_, AVRational{1, rate_}, st_->time_base);
+        pkt_->duration = av_rescale_q(samples, AVRational{1, rate_}, st_->time_base);
+        wstool::avCheck(av_write_frame(out_.get(), pkt_.get()), "cannot write " + path_);
+        written_ += samples;
+    }
+
+    void finish()
+    {
+        wstool::avCheck(av_write_trailer(out_.get()), "cannot write " + path_);
+        const int err = out_->pb->error;
+        wstool::avCheck(avio_closep(&out_->pb), "cannot write " + path_);
+        wstool::avCheck(err, "cannot write " + path_);
+    }
+
+    int64_t samples() const { return written_; }
+
+private:
+    std::string path_;
+    wstool::OutputFormatPtr out_;
+    AVStream *st_ = nullptr;
+    wstool::PacketPtr pkt_;
+    int rate_ = 0, blockAlign_ = 0;
+    int64_t written_ = 0;
+};
+
+SplitResult splitWav(const Options &o, wstool::ToolLog &log)
+{
+    if (!exists(o.input))
+        throw ToolError("cannot open " + o.input + ": " + std::strerror(ENOENT));
+    const uint64_t sourceBytes = fileSize(o.input);
+    if (sourceBytes == 0)
+        throw ToolError(o.input + " is empty");
+    wstool::InputFormatPtr in;
+    try {
+        in = wstool::openInput(o.input, av_find_input_format("wav"));
+    } catch (const ToolError &e) {
+        throw ToolError(o.input + " is not a readable WAV file (" + e.what() + ")");
+    }
+    if (in->nb_streams < 1 || in->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+        throw ToolError(o.input + " holds no audio");
+    const AVCodecParameters *par = in->streams[0]->codecpar;
+    const std::string codec = avcodec_get_name(par->codec_id);
+    if (codec.rfind("pcm_", 0) != 0 || par->block_align <= 0 || par->sample_rate <= 0)
+        throw ToolError(o.input + " does not hold PCM audio (" + codec + ")");
+    const int blockAlign = par->block_align;
+    const int rate = par->sample_rate;
+    const bool large = sourceBytes > (uint64_t(1) << 32) - (1 << 20);
+
+    PartSet parts(o, log);
+    PartPlan plan(o.lengths);
+    std::unique_ptr<AtomicFile> file;
+    std::unique_ptr<WavPartWriter> writer;
+    auto closePart = [&]() {
+        writer->finish();
+        parts.commit(*file, double(writer->samples()) / rate);
+        writer.reset();
+        file.reset();
+    };
+
+    int64_t pos = 0;
+    int64_t end = plan.nextEndSample(0, rate);
+    wstool::PacketPtr pkt = wstool::makePacket();
+    for (;;) {
+        const int err = av_read_frame(in.get(), pkt.get());
+        if (err == AVERROR_EOF)
+            break;
+        wstool::avCheck(err, "cannot read " + o.input);
+        if (pkt->stream_index != 0) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        if (pkt->size % blockAlign != 0)
+            throw ToolError(o.input + " ends inside a sample frame (the file is truncated)");
+        const uint8_t *data = pkt->data;
+        int64_t left = pkt->size / blockAlign;
+        while (left > 0) {
+            if (!writer) {
+                file = parts.begin();
+                writer = std::make_unique<WavPartWriter>(file->tempPath(), par, large);
+            }
+            const int64_t take = end < 0 ? left : std::min(left, end - pos);
+            writer->write(data, take);
+            data += take * blockAlign;
+            left -= take;
+            pos += take;
+            if (pos == end) {
+                closePart();
+                end = plan.nextEndSample(pos, rate);
+            }
+        }
+        av_packet_unref(pkt.get());
+    }
+    if (pos == 0)
+        throw ToolError(o.input + " holds no audio");
+    if (writer)
+        closePart();
+    log.line("Source: " + std::to_string(pos) + " samples at " + std::to_string(rate) + " Hz, " +
+             codec);
+    parts.keep();
+    return parts.result;
+}
+
+} // namespace
+
+PartPlan::PartPlan(const std::vector<double> &lengths)
+{
+    double sum = 0;
+    for (double l : lengths) {
+        sum += l;
+        ends_.push_back(sum);
+    }
+}
+
+bool PartPlan::startsNewPart(double start, double duration)
+{
+    bool crossed = false;
+    while (next_ < ends_.size() && start >= ends_[next_] - duration / 2) {
+        ++next_;
+        crossed = true;
+    }
+    return crossed;
+}
+
+int64_t PartPlan::nextEndSample(int64_t from, int sampleRate)
+{
+    while (next_ < ends_.size() && std::llround(ends_[next_] * sampleRate) <= from)
+        ++next_;
+    return next_ < ends_.size() ? std::llround(ends_[next_] * sampleRate) : -1;
+}
+
+SplitResult split(const Options &o, wstool::ToolLog &log)
+{
+    switch (o.partType) {
+    case PartType::Ac3:
+        return splitFrames(o, log, StreamKind::Ac3);
+    case PartType::MpegAudio:
+        return splitFrames(o, log, StreamKind::MpegAudio);
+    case PartType::Wav:
+        return splitWav(o, log);
+    case PartType::Aac:
+        break;
+    }
+    throw ToolError("AAC streams cannot be split");
+}
+
+} // namespace kardune
