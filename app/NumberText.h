@@ -1,20 +1,10 @@
-// Number reading and writing as the option record and the job use it.
+// Writing numbers as the option record and the job put them into texts.
+// (Reading them back is wsjob::lenientValue in LenientNumber.h.)
 #pragma once
 
 #include <QString>
 
-#include <optional>
-
 namespace ws {
-
-// Lenient number value of a text: leading blanks skipped, then an optional
-// sign, digits and an optional decimal point with further digits, blanks
-// between them ignored, up to the first other character. No digits read as 0.
-double numberValue(const QString &text);
-
-// Rounds to the nearest integer, halves to the even neighbour; nothing when
-// the result does not fit a signed 16-bit integer.
-std::optional<int> roundToInt16(double value);
 
 // A number as the platform writes it into status texts and switches: a
 // leading blank before a number that is not negative, at most 15

@@ -1,6 +1,7 @@
 #include "OptionModel.h"
 
 #include "EncoderPresets.h"
+#include "LenientNumber.h"
 #include "NumberText.h"
 
 #include <QSettings>
@@ -381,7 +382,7 @@ void OptionModel::InputFile_Change()
     // Delay hint: the number after "DELAY" and one separator.
     const qsizetype p = input.indexOf(QLatin1String("DELAY"));
     if (p >= 0)
-        setText(control(QStringLiteral("OTAval"), 0), plainNumberText(numberValue(input.mid(p + 6))));
+        setText(control(QStringLiteral("OTAval"), 0), plainNumberText(wsjob::lenientValue(input.mid(p + 6))));
 
     // Output name follows the first input name.
     // (A name shorter than an extension has nothing to replace: the step is skipped.)

@@ -1,5 +1,6 @@
 #include "JobPipeline.h"
 
+#include "LenientNumber.h"
 #include "LogScan.h"
 #include "NumberText.h"
 #include "OptionModel.h"
@@ -79,9 +80,9 @@ QString JobPipeline::splitList(QString *error) const
 {
     // The track length in seconds and the segment size, without the 16-bit
     // limit of the counters, so long sources work.
-    const double length = std::nearbyint(ws::numberValue(options_.text(QStringLiteral("splitval"), 1)) * 60.0);
+    const double length = roundHalfEven(lenientValue(options_.text(QStringLiteral("splitval"), 1)) * 60.0);
     const QString segmentText = options_.text(QStringLiteral("splitval"), 0);
-    const double segment = std::nearbyint(ws::numberValue(segmentText));
+    const double segment = roundHalfEven(lenientValue(segmentText));
     if (length <= 0)
         return {};
     if (segment <= 0) {
@@ -343,7 +344,7 @@ JobResult JobPipeline::runSteps()
         ehead += options_.control(QStringLiteral("aac"), 0).tag + options_.text(QStringLiteral("aaccmb"), 0);
     else
         ehead += options_.control(QStringLiteral("aac"), 1).tag +
-                 ws::numberText(ws::numberValue(options_.text(QStringLiteral("aaccmb"), 1)) * 100.0);
+                 ws::numberText(lenientValue(options_.text(QStringLiteral("aaccmb"), 1)) * 100.0);
     if (options_.value(QStringLiteral("aacmore"), 0) != 0)
         ehead += QLatin1Char(' ') + options_.control(QStringLiteral("aacmore"), 0).tag;
     if (sixChannels)
