@@ -2,6 +2,7 @@
 
 #include "AacStreamHeaders.h"
 #include "AtomicFile.h"
+#include "WavInput.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -220,18 +221,7 @@ private:
 
 WavSource::WavSource(const std::string &path, bool keepLfe) : path_(path)
 {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        throw ToolError("cannot open " + path + ": " + std::strerror(errno));
-    if (st.st_size == 0)
-        throw ToolError(path + " is empty");
-    try {
-        in_ = wstool::openInput(path, av_find_input_format("wav"));
-    } catch (const ToolError &e) {
-        throw ToolError(path + " is not a readable WAV file (" + e.what() + ")");
-    }
-    if (in_->nb_streams < 1 || in_->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-        throw ToolError(path + " holds no audio");
+    in_ = wstool::openWavInput(path);
     const AVCodecParameters *par = in_->streams[0]->codecpar;
     format_ = avcodec_get_name(par->codec_id);
     if (format_.rfind("pcm_", 0) != 0 || par->block_align <= 0 ||

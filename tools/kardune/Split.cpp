@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "Av.h"
 #include "SourceFrames.h"
+#include "WavInput.h"
 
 #include <cerrno>
 #include <cmath>
@@ -209,19 +210,8 @@ private:
 
 SplitResult splitWav(const Options &o, wstool::ToolLog &log)
 {
-    if (!exists(o.input))
-        throw ToolError("cannot open " + o.input + ": " + std::strerror(ENOENT));
+    wstool::InputFormatPtr in = wstool::openWavInput(o.input);
     const uint64_t sourceBytes = fileSize(o.input);
-    if (sourceBytes == 0)
-        throw ToolError(o.input + " is empty");
-    wstool::InputFormatPtr in;
-    try {
-        in = wstool::openInput(o.input, av_find_input_format("wav"));
-    } catch (const ToolError &e) {
-        throw ToolError(o.input + " is not a readable WAV file (" + e.what() + ")");
-    }
-    if (in->nb_streams < 1 || in->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-        throw ToolError(o.input + " holds no audio");
     const AVCodecParameters *par = in->streams[0]->codecpar;
     const std::string codec = avcodec_get_name(par->codec_id);
     if (codec.rfind("pcm_", 0) != 0 || par->block_align <= 0 || par->sample_rate <= 0)
