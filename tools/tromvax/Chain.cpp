@@ -13,6 +13,7 @@ extern "C" {
 
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <cmath>
 #include <utility>
 
@@ -87,6 +88,15 @@ std::string channelName(const AVChannelLayout &l, int index)
 {
     char buf[32] = {};
     av_channel_name(buf, sizeof buf, av_channel_layout_channel_from_index(&l, static_cast<unsigned>(index)));
+    return buf;
+}
+
+// A native layout as its channel mask, which the filters read whatever
+// the layout's name.
+std::string maskText(const AVChannelLayout &l)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(l.u.mask));
     return buf;
 }
 
@@ -193,7 +203,7 @@ void Chain::build(const AVFrame *frame)
                     {{"time_base", "1/" + std::to_string(g->rate)},
                      {"sample_rate", std::to_string(g->rate)},
                      {"sample_fmt", av_get_sample_fmt_name(static_cast<AVSampleFormat>(g->format))},
-                     {"channel_layout", inName}});
+                     {"channel_layout", maskText(g->layout)}});
 
     // Surround low-pass, ahead of the mix.
     if (plan_.lowpassHz) {

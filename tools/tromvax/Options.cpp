@@ -130,7 +130,6 @@ void readCore(const Group &g, Options &o)
         } else if (sw == "-2ch" || sw == "-6chwav" || sw == "-2chnothing" || sw == "-6chnothing") {
             o.channels = sw[1] == '6' ? 6 : 2;
             o.writeWav = sw.find("nothing") == std::string::npos;
-            o.channelsGiven = true;
         } else {
             unknown(sw, g);
         }

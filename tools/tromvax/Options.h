@@ -36,7 +36,6 @@ struct Options {
     std::optional<int> substream; // 0x80, 0xA0, 0xC0, ...
     int channels = 2;             // 2 or 6
     bool writeWav = true;         // false for -2chnothing / -6chnothing
-    bool channelsGiven = false;
 
     // -azid(
     std::optional<double> lfeToFrontDb; // -L

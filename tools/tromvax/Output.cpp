@@ -66,14 +66,18 @@ void WavWriter::checkIo()
         throw ToolError(cannotWrite(file_.target(), ctx_->pb->error));
 }
 
-void WavWriter::writePacket()
+void WavWriter::writeBuffer(size_t bytes)
 {
-    const int n = pkt_->size / (channels_ * bits_ / 8);
+    // The muxer takes the packet's data without owning it.
+    const int n = static_cast<int>(bytes / static_cast<size_t>(channels_ * bits_ / 8));
+    pkt_->data = buffer_.data();
+    pkt_->size = static_cast<int>(bytes);
     pkt_->stream_index = stream_->index;
     pkt_->pts = pkt_->dts = samples_;
     pkt_->duration = n;
     const int err = av_write_frame(ctx_.get(), pkt_.get());
-    av_packet_unref(pkt_.get());
+    pkt_->data = nullptr;
+    pkt_->size = 0;
     if (err < 0)
         throw ToolError(cannotWrite(file_.target(), err));
     checkIo();
@@ -83,36 +87,43 @@ void WavWriter::writePacket()
 void WavWriter::writeFloat(const AVFrame *frame)
 {
     const int n = frame->nb_samples;
-    avCheck(av_new_packet(pkt_.get(), n * channels_ * 2), "out of memory");
-    if (static_cast<int>(planar_.size()) < n)
-        planar_.resize(static_cast<size_t>(n));
-    int16_t *out = reinterpret_cast<int16_t *>(pkt_->data);
-    int64_t clipped = 0;
+    // Samples beyond full scale are rare; count them only in frames that
+    // have some.
     for (int c = 0; c < channels_; ++c) {
-        // One channel at a time into a plain buffer (a loop the compiler
-        // vectorises), then interleaved.
         const float *in = reinterpret_cast<const float *>(frame->extended_data[c]);
-        int16_t *tmp = planar_.data();
-        for (int i = 0; i < n; ++i) {
-            float v = in[i] * 32768.0f;
-            clipped += (v > 32767.5f) | (v < -32768.5f);
-            v = v == v ? v : 0.0f; // NaN
-            v = std::min(std::max(v, -32768.0f), 32767.0f);
-            tmp[i] = static_cast<int16_t>(v >= 0.0f ? v + 0.5f : v - 0.5f); // half away from zero
-        }
+        float top = 0.0f;
         for (int i = 0; i < n; ++i)
-            out[i * channels_ + c] = tmp[i];
+            top = std::max(top, std::fabs(in[i]));
+        if (top >= 32767.5f / 32768.0f || top != top)
+            for (int i = 0; i < n; ++i)
+                clipped_ += !(std::fabs(in[i]) < 32767.5f / 32768.0f);
     }
-    clipped_ += clipped;
-    writePacket();
+    if (!toS16_) {
+        SwrContext *swr = nullptr;
+        AVChannelLayout layout{};
+        avCheck(av_channel_layout_copy(&layout, &stream_->codecpar->ch_layout), "out of memory");
+        const int rate = stream_->codecpar->sample_rate;
+        const int err = swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, rate, &layout,
+                                            static_cast<AVSampleFormat>(frame->format), rate, 0, nullptr);
+        av_channel_layout_uninit(&layout);
+        avCheck(err, "cannot set up the output conversion");
+        toS16_.reset(swr);
+        avCheck(swr_init(swr), "cannot set up the output conversion");
+    }
+    // libswresample rounds to the nearest value and clips at full scale.
+    buffer_.resize(static_cast<size_t>(n) * static_cast<size_t>(channels_) * 2);
+    uint8_t *out[1] = {buffer_.data()};
+    const int got = swr_convert(toS16_.get(), out, n, const_cast<const uint8_t **>(frame->extended_data), n);
+    avCheck(got, "cannot convert the output");
+    writeBuffer(static_cast<size_t>(got) * static_cast<size_t>(channels_) * 2);
 }
 
 void WavWriter::writePcm(const AVFrame *frame)
 {
     const int count = frame->nb_samples * channels_;
     const int bytes = bits_ / 8;
-    avCheck(av_new_packet(pkt_.get(), count * bytes), "out of memory");
-    uint8_t *out = pkt_->data;
+    buffer_.resize(static_cast<size_t>(count) * static_cast<size_t>(bytes));
+    uint8_t *out = buffer_.data();
     if (frame->format == AV_SAMPLE_FMT_S16) {
         const int16_t *in = reinterpret_cast<const int16_t *>(frame->data[0]);
         for (int i = 0; i < count; ++i) {
@@ -128,11 +139,10 @@ void WavWriter::writePcm(const AVFrame *frame)
                 out[bytes * i + b] = static_cast<uint8_t>((v >> (8 * b)) & 0xFF);
         }
     } else {
-        av_packet_unref(pkt_.get());
         throw ToolError(std::string("unexpected PCM sample format ") +
                         av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format)));
     }
-    writePacket();
+    writeBuffer(buffer_.size());
 }
 
 void WavWriter::finish()

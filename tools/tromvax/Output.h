@@ -25,8 +25,8 @@ public:
     void begin(const AVChannelLayout &layout, int rate, int bits);
     bool begun() const { return stream_ != nullptr; }
 
-    // Planar float samples, rounded to 16 bits (little-endian host); samples
-    // beyond full scale are clipped and counted.
+    // Float samples (of the layout and rate given to begin()), rounded to
+    // 16 bits; samples beyond full scale are clipped and counted.
     void writeFloat(const AVFrame *frame);
     // Interleaved 16- or 32-bit integer samples as decoded from LPCM
     // (32-bit samples keep their upper 24 bits).
@@ -40,14 +40,15 @@ public:
     int bits() const { return bits_; }
 
 private:
-    void writePacket();
+    void writeBuffer(size_t bytes);
     void checkIo();
 
     wstool::AtomicFile file_;
     wstool::OutputFormatPtr ctx_;
     AVStream *stream_ = nullptr;
     wstool::PacketPtr pkt_;
-    std::vector<int16_t> planar_;
+    wstool::SwrPtr toS16_;
+    std::vector<uint8_t> buffer_;
     int channels_ = 0;
     int bits_ = 16;
     int64_t samples_ = 0;
