@@ -1,11 +1,9 @@
-// Converting items from the batch window: what each job is given, whole-list
-// runs, the guard against nested jobs, and Stop ending a real running tool
-// (the fake companion tool) in the middle of a whole-list run.
+// Converting items from the batch window with a stand-in main window: what
+// each job is given, whole-list runs, the guard against nested jobs, and
+// Stop. Runs through the real job are in BatchPipelineTest.cpp.
 #include "BatchTestSupport.h"
-#include "FakeTool.h"
 #include "SuperShell32.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace wsbatch;
@@ -26,8 +24,6 @@ protected:
     {
         w.reset();
         batchItems() = BatchItemArrays();
-        qunsetenv("WS_FAKE_RECORD");
-        qunsetenv("WS_FAKE_SLEEP_MS");
     }
     QString file(const QString &relative) { return makeFile(dir.path(), relative); }
     static QString aacOf(const QString &path) { return path.left(path.size() - 3) + "aac"; }
@@ -156,54 +152,4 @@ TEST_F(BatchRun, StopWithNoToolRunningOnlyRedrawsAndEnablesThePanels)
     EXPECT_TRUE(w->XFlatButton2(1)->Enabled());
     EXPECT_TRUE(w->Picture2()->isEnabled());
     EXPECT_FALSE(w->XFlatButton2(2)->isPressed());
-}
-
-TEST_F(BatchRun, StopDuringTheSecondItemEndsItsToolAndTheRunGoesOn)
-{
-    const QString record = dir.path() + "/runs.jsonl";
-    qputenv("WS_FAKE_RECORD", record.toUtf8());
-    const QString tool = fakeToolPath();
-    ASSERT_TRUE(QFileInfo(tool).isExecutable()) << tool.toStdString();
-
-    QList<SuperShell32::ToolOutcome> outcomes;
-    // Each job runs the fake tool once; the second one would sleep for a
-    // minute unless it is stopped.
-    host.onJob = [&](int n) {
-        if (n == 2)
-            qputenv("WS_FAKE_SLEEP_MS", "60000");
-        else
-            qunsetenv("WS_FAKE_SLEEP_MS");
-        outcomes << SuperShell32::runTool('"' + tool + "\" item " + QString::number(n));
-    };
-    // Presses Stop once the second job's tool runs.
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (host.jobs.size() == 2 && SuperShell32::isToolRunning()) {
-            watch.stop();
-            sendMouse(w->XFlatButton2(2), QEvent::MouseButtonPress, Qt::LeftButton);
-            sendMouse(w->XFlatButton2(2), QEvent::MouseButtonRelease, Qt::LeftButton);
-        }
-    });
-    watch.start();
-
-    dropFiles(*w, {file("one.ac3"), file("two.vob"), file("three.wav")});
-    clickButton(w->XFlatButton2(5));
-
-    ASSERT_EQ(host.jobs.size(), 3);
-    ASSERT_EQ(outcomes.size(), 3);
-    EXPECT_TRUE(outcomes[0].succeeded());
-    EXPECT_TRUE(outcomes[1].stopped);
-    EXPECT_FALSE(outcomes[1].succeeded());
-    EXPECT_TRUE(outcomes[2].succeeded()) << "the run goes on with its next item";
-    EXPECT_EQ(host.stops, 1);
-    EXPECT_EQ(host.ticks, 1) << "Stop's release raised no Click";
-    // The third tool really ran (the stopped one may have ended before it
-    // could record itself).
-    QStringList items;
-    for (const FakeRun &r : readFakeRuns(record))
-        items << r.args.join(' ');
-    EXPECT_TRUE(items.contains("item 1"));
-    EXPECT_TRUE(items.contains("item 3"));
-    EXPECT_FALSE(SuperShell32::isToolRunning());
 }

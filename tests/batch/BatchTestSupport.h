@@ -54,10 +54,7 @@ public:
     void stopTool() override
     {
         ++stops;
-        if (onStop)
-            onStop();
-        else
-            BatchHost::stopTool();
+        BatchHost::stopTool();
     }
     void setMainEnabled(bool enabled) override { mainEnabled = enabled; }
     void showMain() override { mainVisible = true; }
@@ -73,7 +70,6 @@ public:
     bool mainVisible = true;
     QList<JobCall> jobs;
     std::function<void(int)> onJob; // called with the job's number (from 1) while it runs
-    std::function<void()> onStop;
 };
 
 // A file of `size` bytes under `root`; folders are made as needed.

@@ -228,26 +228,6 @@ TEST_F(BatchWindow, RightClickOnAVobRowPicksItsSubstream)
     EXPECT_EQ(batchItems().BatchSubstream[1], "   0xC3  ");
 }
 
-TEST_F(BatchWindow, RightClickOnAnEmptyListDoesNothing)
-{
-    w->show();
-    pressOnList(*w, Qt::RightButton, QPoint(10, 5));
-    EXPECT_FALSE(w->Combo_VobAc3SubStream()->isVisible());
-    EXPECT_EQ(w->List1()->count(), 0);
-}
-
-TEST_F(BatchWindow, ReplaceRowRewritesInPlaceAndIgnoresRowsThatDoNotExist)
-{
-    QListWidget list;
-    list.addItems({"a", "b", "c"});
-    ReplaceRow(list, "B", 1);
-    EXPECT_EQ(rowTexts(&list), (QStringList{"a", "B", "c"}));
-    EXPECT_EQ(list.currentRow(), 1);
-    ReplaceRow(list, "x", 3);
-    ReplaceRow(list, "x", -1);
-    EXPECT_EQ(rowTexts(&list), (QStringList{"a", "B", "c"}));
-}
-
 TEST_F(BatchWindow, PickAfterTheListWasClearedChangesNothing)
 {
     w->show();
@@ -374,20 +354,4 @@ TEST_F(BatchWindow, EnablePanelsSwitchesClearCloseAndTheEncodePanelButNotStop)
     EXPECT_TRUE(w->Picture2()->isEnabled());
     for (int i = 1; i <= 6; ++i)
         EXPECT_FALSE(w->XFlatButton2(i)->isPressed()) << i;
-}
-
-TEST_F(BatchWindow, DrawAllButtonsUpOnlyFor102)
-{
-    ws::XFlatButton *b = w->XFlatButton2(4);
-    const QColor up = b->colorOf(b->UpBackColor());
-    const QColor pressed = b->colorOf(b->DownBackColor());
-    ASSERT_NE(up, pressed);
-    const QPoint inside(4, b->height() / 2);
-    b->DrawPressed();
-    ASSERT_EQ(b->surface().pixelColor(inside), pressed);
-    w->DrawAllButtonsUp(101);
-    w->DrawAllButtonsUp(QString("abc"));
-    EXPECT_EQ(b->surface().pixelColor(inside), pressed);
-    w->DrawAllButtonsUp(102);
-    EXPECT_EQ(b->surface().pixelColor(inside), up);
 }
