@@ -274,6 +274,15 @@ TEST_F(KarduneSplitTest, ExistingPartsNeedReplaceSwitch)
     EXPECT_EQ(parts().size(), 3);
     EXPECT_EQ(joinedParts(), readFile(src));
 
+    // With -r a part may replace a file, but never the source itself.
+    QDir(partsDir()).removeRecursively();
+    QDir().mkpath(partsDir());
+    ASSERT_TRUE(QFile::copy(src, partsDir() + QStringLiteral("/01.ac3")));
+    EXPECT_EQ(split(partsDir() + QStringLiteral("/01.ac3"), "ac3", {"0", "0.5"}, &err), 1);
+    EXPECT_NE(err.find("source itself"), std::string::npos) << err;
+    EXPECT_EQ(part(QStringLiteral("01.ac3")), readFile(src));
+    EXPECT_EQ(parts(), QStringList{QStringLiteral("01.ac3")});
+
     // A folder that does not exist cannot take parts.
     std::vector<std::string> words = {"-core(", "-input", src.toStdString(), "-prefix", path(QStringLiteral("nope/")).toStdString(),
                                       "-type", "ac3", "-r", "-ending", ")", "-split(", "0", "1", ")"};

@@ -34,8 +34,8 @@ std::string usage()
   name and renamed when complete. Exit status: 0 done, 1 failed (one line on
   standard error says why), 2 unusable command line.
 
-  Presets: target average bit rates (kbit/s; the 5.1 column for six-channel
-  input, the other for one or two channels) and what the encoder achieved on
+  Presets: target average bit rates (kbit/s; the 5.1 column for input of more
+  than two channels, the other for one or two) and what the encoder achieved on
   the test signal of bench/aacenc_bitrates.sh (pink noise and a tone, 48 kHz,
   30 s; ADTS headers included; 5.1 input coded as 5.0):
 

@@ -11,7 +11,7 @@ namespace aacenc {
 
 struct Preset {
     const char *name;
-    int kbps51;    // six-channel input
+    int kbps51;    // input of more than two channels (5.1)
     int kbpsOther; // one or two channels
     int cutoff;    // Hz
 };

@@ -26,12 +26,6 @@ std::string secondsText(double s)
     return buf;
 }
 
-bool exists(const std::string &path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 uint64_t fileSize(const std::string &path)
 {
     struct stat st;
@@ -54,8 +48,14 @@ public:
     std::unique_ptr<AtomicFile> begin()
     {
         const std::string name = partName(o_, int(made_.size()) + 1);
-        if (!o_.replace && exists(name))
-            throw ToolError("part " + name + " already exists (-r allows replacing it)");
+        struct stat part, source;
+        if (::stat(name.c_str(), &part) == 0) {
+            if (!o_.replace)
+                throw ToolError("part " + name + " already exists (-r allows replacing it)");
+            if (::stat(o_.input.c_str(), &source) == 0 && part.st_dev == source.st_dev &&
+                part.st_ino == source.st_ino)
+                throw ToolError("part " + name + " would replace the source itself");
+        }
         return std::make_unique<AtomicFile>(name);
     }
 
