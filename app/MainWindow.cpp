@@ -1,7 +1,15 @@
 #include "MainWindow.h"
 
+#include "CdlgEx.h"
+#include "DesktopLinks.h"
+#include "EtsLinkLabel.h"
+#include "FormFlags.h"
+#include "StoredForms.h"
+#include "SystemColors.h"
+#include "UserGuide.h"
+#include "WindowCommands.h"
+
 #include "BlankCaptionField.h"
-#include "ColourMap.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -83,8 +91,35 @@ int boxWidth(const QWidget *w, int chars)
 
 } // namespace
 
+// The job's view of the window: the overwrite question, the progress bar,
+// the log viewer and the run button.
+class MainWindow::JobHost : public wsjob::JobHost {
+public:
+    explicit JobHost(MainWindow &w) : w_(w) {}
+    bool batchVisible() const override { return w_.batchVisible_ && w_.batchVisible_(); }
+    bool confirmOverwrite(const QString &) override
+    {
+        return MessageBoxes::current().question(
+            &w_, QStringLiteral("The Wavesmithy"),
+            QStringLiteral("Output file already exists. are you sure you want to overwrite ?"));
+    }
+    void progress(int done, int total) override
+    {
+        if (total < 0)
+            w_.clearProgress();
+        else
+            w_.setProgress(done, total, w_.model_->control(QStringLiteral("Status")).caption);
+    }
+    void openLog(const QString &path) override { openUrl(QUrl::fromLocalFile(path)); }
+    void jobStarted() override { w_.model_->setEnabled(w_.model_->control(QStringLiteral("Command2")), false); }
+    void jobFinished() override { w_.model_->setEnabled(w_.model_->control(QStringLiteral("Command2")), true); }
+
+private:
+    MainWindow &w_;
+};
+
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), model_(std::make_unique<OptionModel>()),
+    : QMainWindow(parent), model_(std::make_unique<OptionModel>()), dialogs_(std::make_unique<CdlgEx>()),
       exitHandler_([] {
           std::fflush(nullptr);
           std::_Exit(0);
@@ -108,6 +143,20 @@ MainWindow::MainWindow(QWidget *parent)
     // runs its handlers, and the widgets follow through controlChanged.
     const auto store = openUserSettings();
     model_->loadSettings(*store);
+    dialogs_->CancelError(model_->cancelError());
+
+    commands_ = std::make_unique<WindowCommands>(*model_, *dialogs_, this);
+    connect(this, &MainWindow::runRequested, this, [this] { Command2_Click(); });
+    connect(this, &MainWindow::playRequested, this, [this] { commands_->Command5_Click(); });
+    connect(this, &MainWindow::batchModeRequested, this, [this] { commands_->Command1_Click(); });
+    connect(this, &MainWindow::inputFileClicked, this, [this] { commands_->InputFile_Click(); });
+    connect(this, &MainWindow::outputFileDoubleClicked, this, [this] { commands_->OutputFile_DblClick(); });
+    connect(this, &MainWindow::tromvaxClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("Tromvax")); });
+    connect(this, &MainWindow::karduneClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("Kardune")); });
+    connect(this, &MainWindow::aacencClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("aacenc")); });
+    connect(this, &MainWindow::logFileDoubleClicked, this, [this] { commands_->LOGFILEVAL_DblClick(); });
+    // A tool still running when "Exit" ends the process is ended with it.
+    connect(this, &MainWindow::aboutToExit, this, [] { SuperShell32::TerminateCurrent(); });
 
     // Room for long paths, within the screen.
     QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 175, 0));
@@ -235,14 +284,12 @@ QWidget *MainWindow::createWidget(Control &c)
     }
 
     case Kind::LinkLabel: {
-        // Stand-in until the link label control takes its place.
-        auto *label = new QLabel;
-        label->setTextFormat(Qt::PlainText);
-        QFont f = label->font();
-        f.setUnderline(true);
-        label->setFont(f);
-        label->setCursor(Qt::PointingHandCursor);
-        return label;
+        // The guide link and the companion-tools link, as stored on the window.
+        auto *link = new EtsLinkLabel(nullptr, c.name);
+        link->ReadProperties(storedForm(c.name));
+        link->URL(c.name == QLatin1String("EtsLinkLabel2") ? guideUrl().toString()
+                                                           : guideUrl(QStringLiteral("companion-tools")).toString());
+        return link;
     }
 
     case Kind::Line: {
@@ -330,8 +377,10 @@ void MainWindow::refresh(Control *c)
         break;
     }
     case Kind::Label:
-    case Kind::LinkLabel:
         static_cast<QLabel *>(widget)->setText(shownCaption(c->caption));
+        break;
+    case Kind::LinkLabel:
+        static_cast<EtsLinkLabel *>(widget)->Caption(c->caption);
         break;
     case Kind::Button:
         static_cast<QPushButton *>(widget)->setText(c->caption);
@@ -349,7 +398,7 @@ void MainWindow::refresh(Control *c)
 void MainWindow::applyColours(const Control &c, QWidget *widget)
 {
     const QPalette style = QApplication::palette(widget);
-    const QColor fore = widgetColour(c.foreColor, style);
+    const QColor fore = systemColor(c.foreColor, style);
     QPalette pal = widget->palette();
     switch (c.kind) {
     case Kind::Frame:
@@ -359,17 +408,18 @@ void MainWindow::applyColours(const Control &c, QWidget *widget)
     case Kind::ComboBox: {
         // The back colour shows also while the box is disabled, the text
         // colour of a disabled box stays the style's grey.
-        const QColor back = widgetColour(c.backColor, style);
+        const QColor back = systemColor(c.backColor, style);
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
             pal.setColor(group, QPalette::Base, back);
         pal.setColor(QPalette::Active, QPalette::Text, fore);
         pal.setColor(QPalette::Inactive, QPalette::Text, fore);
         break;
     }
+    case Kind::LinkLabel:
+        return; // the link keeps its own link and shadow colours
     case Kind::CheckBox:
     case Kind::OptionButton:
     case Kind::Label:
-    case Kind::LinkLabel:
         if (!c.hasForeColor)
             return;
         pal.setColor(QPalette::Active, QPalette::WindowText, fore);
@@ -636,6 +686,26 @@ void MainWindow::Command4_Click()
     emit aboutToExit();
     if (exitHandler_)
         exitHandler_();
+}
+
+wsjob::JobResult MainWindow::Command2_Click()
+{
+    JobHost host(*this);
+    wsjob::JobPipeline job(*model_, host);
+    return job.run();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        formflags::noteActivated();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    formflags::notePainted();
+    QMainWindow::paintEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -5,6 +5,7 @@
 // runs once per change whether the change came from the user or from code.
 #pragma once
 
+#include "JobPipeline.h"
 #include "OptionModel.h"
 
 #include <QHash>
@@ -19,6 +20,9 @@ class QLabel;
 class QProgressBar;
 
 namespace ws {
+
+class CdlgEx;
+class WindowCommands;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -50,6 +54,16 @@ public:
     void Command3_Click(); // show or hide the command-line pane
     void Command4_Click(); // end at once, without saving the options
 
+    // "Give me AAC!": converts InputFile into OutputFile and returns when the
+    // job has ended (the window stays live meanwhile). The batch window
+    // calls it for each of its items.
+    wsjob::JobResult Command2_Click();
+    // Tells the job whether the batch window is visible (no overwrite
+    // question then).
+    void setBatchVisibleQuery(std::function<bool()> query) { batchVisible_ = std::move(query); }
+    // The file pickers and desktop commands of the window.
+    WindowCommands &commands() { return *commands_; }
+
 signals:
     // Requests that the job and file-selection code answers.
     void runRequested();            // "Give me AAC!"
@@ -67,6 +81,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -77,7 +93,11 @@ private:
     void setTabOrderFromLayout();
     QWidget *w(const char *name, int index = -1) const;
 
+    class JobHost;
     std::unique_ptr<OptionModel> model_;
+    std::unique_ptr<CdlgEx> dialogs_;
+    std::unique_ptr<WindowCommands> commands_;
+    std::function<bool()> batchVisible_;
     QHash<const Control *, QWidget *> widgets_;
     QHash<const QObject *, Control *> controlOf_; // widget (or combo line edit) -> control
     QHash<const Control *, QWidget *> outer_;      // widget whose visibility follows the control

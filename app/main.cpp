@@ -1,55 +1,113 @@
+#include "HeadlessJob.h"
 #include "MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QWindow>
+#include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Wavesmithy"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvelle"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.51"));
+}
+
+struct Options {
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                  QStringLiteral("Show the main window, save a picture of it to <file> once it is "
+                                                 "painted, and exit."),
+                                  QStringLiteral("file")};
+    QCommandLineOption convert{QStringLiteral("convert"),
+                               QStringLiteral("Convert <input> to AAC without a window, with the stored options, "
+                                              "printing each status and command line. Exits 0 only when the AAC "
+                                              "file was made; the options are not saved."),
+                               QStringLiteral("input")};
+    QCommandLineOption output{QStringLiteral("output"),
+                              QStringLiteral("With --convert: the AAC file to write (default: the input name with "
+                                             "the extension aac)."),
+                              QStringLiteral("file")};
+    QCommandLineOption overwrite{QStringLiteral("overwrite"),
+                                 QStringLiteral("With --convert: replace an existing output file (otherwise the "
+                                                "conversion stops)."),
+                                 };
+};
+
+// Grabs the window once it is on screen and its layout has settled.
+void screenshotWhenShown(ws::MainWindow &window, const QString &file)
+{
+    QTimer::singleShot(0, &window, [&window, file] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        for (int pass = 0; pass < 5; ++pass) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        if (!window.grab().save(file)) {
+            std::fprintf(stderr, "Could not save the screenshot to %s\n", qPrintable(file));
+            QCoreApplication::exit(1);
+            return;
+        }
+        QCoreApplication::exit(0);
+    });
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wavesmithy"));
-    QApplication::setOrganizationName(QStringLiteral("Orvelle"));
-    QApplication::setApplicationVersion(QStringLiteral("0.51"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
 
+    Options o;
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Turns DVD and broadcast audio (VOB, AC3, MP2/MP3/MPA, WAV) into AAC."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Show the main window, save a picture of it to <file> once it is painted, and exit."),
-        QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.process(app);
+        QStringLiteral("Turns DVD and broadcast audio (VOB, AC3, MP2/MP3/MPA, WAV) into AAC.\n"
+                       "Without options the main window opens."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption(o.screenshot);
+    parser.addOption(o.convert);
+    parser.addOption(o.output);
+    parser.addOption(o.overwrite);
+    const bool parsed = parser.parse(arguments);
 
+    // Work that needs no window runs without a display.
+    if (!parsed || parser.isSet(help) || parser.isSet(version) || parser.isSet(o.convert)) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        if (!parsed) {
+            std::fprintf(stderr, "wavesmithy: %s\n", qPrintable(parser.errorText()));
+            return 2;
+        }
+        if (parser.isSet(help))
+            parser.showHelp(0);
+        if (parser.isSet(version))
+            parser.showVersion();
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        wsjob::HeadlessRequest request;
+        request.input = parser.value(o.convert);
+        request.output = parser.value(o.output);
+        request.overwrite = parser.isSet(o.overwrite);
+        return wsjob::runHeadless(request, out, err);
+    }
+
+    QApplication app(argc, argv);
+    nameApplication();
     ws::MainWindow window;
     window.show();
-
-    if (parser.isSet(screenshot)) {
-        const QString file = parser.value(screenshot);
-        // Once the window is on screen and its layout has settled (size
-        // hints of combo boxes arrive after the first show), grab it.
-        QTimer::singleShot(0, &window, [&window, file] {
-            QElapsedTimer waited;
-            waited.start();
-            while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 5000)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (int pass = 0; pass < 5; ++pass) {
-                QCoreApplication::sendPostedEvents();
-                QCoreApplication::processEvents();
-            }
-            if (!window.grab().save(file)) {
-                std::fprintf(stderr, "Could not save the screenshot to %s\n", qPrintable(file));
-                QCoreApplication::exit(1);
-                return;
-            }
-            QCoreApplication::exit(0);
-        });
-    }
+    if (parser.isSet(o.screenshot))
+        screenshotWhenShown(window, parser.value(o.screenshot));
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "CdlgEx.h"
 
+#include "Platform.h"
+
 #include "ControlError.h"
 #include "DesktopLinks.h"
 #include "DialogProvider.h"
@@ -89,7 +91,7 @@ int CdlgEx::ShowRun()
     const std::optional<QString> line = dialogs.askText(owner_, title, prompt);
     if (!line)
         return 0;
-    QStringList words = splitCommandWords(*line);
+    QStringList words = wsplatform::splitCommandLine(*line);
     if (words.isEmpty() || words.constFirst().isEmpty())
         return 0;
     const QString program = words.takeFirst();

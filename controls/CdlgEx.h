@@ -93,7 +93,7 @@ public:
 
     // Asks for a command line (title DialogTitle, prompt DialogPrompt) and
     // starts it without waiting and without a shell, split by
-    // splitCommandWords (FileDialogRecord.h).
+    // wsplatform::splitCommandLine (Platform.h).
     int ShowRun();
     // Picks an image file, starting at FileName, and loads it into hIcon at
     // IconSize pixels; FileName is left as it was. Nothing happens when

@@ -97,32 +97,4 @@ FileDialogRecord prepareFileRecord(const FileDialogInput &input)
     return r;
 }
 
-QStringList splitCommandWords(const QString &line)
-{
-    QStringList words;
-    QString current;
-    bool inWord = false;
-    bool quoted = false;
-    for (const QChar c : line) {
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            inWord = true;
-            continue;
-        }
-        if (!quoted && (c == QLatin1Char(' ') || c == QLatin1Char('\t'))) {
-            if (inWord) {
-                words.append(current);
-                current.clear();
-                inWord = false;
-            }
-            continue;
-        }
-        current += c;
-        inWord = true;
-    }
-    if (inWord)
-        words.append(current);
-    return words;
-}
-
 } // namespace ws

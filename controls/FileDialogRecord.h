@@ -79,10 +79,4 @@ constexpr quint32 HookAndTemplateFlags = 0x20 | 0x40 | 0x80;
 // refused with ControlError 5 before any dialog is shown.
 FileDialogRecord prepareFileRecord(const FileDialogInput &input);
 
-// Splits a command line into a program and its arguments: blanks separate
-// words, a quote mark opens or closes a quoted stretch in which blanks are
-// kept, quote marks are removed, there are no escapes, and an empty quoted
-// stretch gives an empty word.
-QStringList splitCommandWords(const QString &line);
-
 } // namespace ws

@@ -22,7 +22,7 @@ constexpr RoleEntry kRoles[] = {
     {QPalette::Active, QPalette::Text},            // 8 window text
     {QPalette::Active, QPalette::HighlightedText}, // 9 caption text
     {QPalette::Active, QPalette::Button},          // 10 active border
-    {QPalette::Active, QPalette::Button},          // 11 inactive border
+    {QPalette::Disabled, QPalette::Base},          // 11 inactive border (the base of a box that takes no input)
     {QPalette::Active, QPalette::Mid},             // 12 application workspace
     {QPalette::Active, QPalette::Highlight},       // 13 highlight
     {QPalette::Active, QPalette::HighlightedText}, // 14 highlighted text

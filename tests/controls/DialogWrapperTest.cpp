@@ -179,20 +179,6 @@ TEST(FileRecord, FilterTextBecomesQtFiltersWithTrimmedCaseFreePatterns)
               QStringLiteral("Any (*)"));
 }
 
-TEST(FileRecord, CommandLinesSplitByBlanksAndQuotes)
-{
-    EXPECT_EQ(splitCommandWords(QStringLiteral("  xdg-open   /tmp/a.aac ")),
-              (QStringList{"xdg-open", "/tmp/a.aac"}));
-    EXPECT_EQ(splitCommandWords(QStringLiteral("\"/opt/my tools/aacenc\" -if \"in put.wav\"")),
-              (QStringList{"/opt/my tools/aacenc", "-if", "in put.wav"}));
-    EXPECT_EQ(splitCommandWords(QStringLiteral("prog \"\" x")), (QStringList{"prog", "", "x"}));
-    EXPECT_EQ(splitCommandWords(QStringLiteral("a\"b c\"d")), QStringList{"ab cd"});
-    EXPECT_EQ(splitCommandWords(QStringLiteral("a \\\"b")), (QStringList{"a", "\\b"}));
-    EXPECT_EQ(splitCommandWords(QStringLiteral("a \"open to the end")),
-              (QStringList{"a", "open to the end"}));
-    EXPECT_TRUE(splitCommandWords(QStringLiteral("   ")).isEmpty());
-}
-
 TEST(DialogWrapper, OpenAndSaveAnsweredFillFileNameAndTitleAndKeepFilterIndex)
 {
     Fixture f;
