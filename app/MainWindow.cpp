@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "CdlgEx.h"
+#include "DragDrop.h"
+#include "OptionBatchHost.h"
 #include "DesktopLinks.h"
 #include "EtsLinkLabel.h"
 #include "FormFlags.h"
@@ -16,6 +18,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -155,6 +160,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::karduneClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("Kardune")); });
     connect(this, &MainWindow::aacencClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("aacenc")); });
     connect(this, &MainWindow::logFileDoubleClicked, this, [this] { commands_->LOGFILEVAL_DblClick(); });
+    // Files dropped on the window go to the batch window.
+    setAcceptDrops(true);
     // A tool still running when "Exit" ends the process is ended with it.
     connect(this, &MainWindow::aboutToExit, this, [] { SuperShell32::TerminateCurrent(); });
 
@@ -168,6 +175,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     tearingDown_ = true;
+    batch_.reset();
     disconnect(model_.get(), nullptr, this, nullptr);
 }
 
@@ -695,6 +703,50 @@ wsjob::JobResult MainWindow::Command2_Click()
     return job.run();
 }
 
+void MainWindow::openBatch(const QStringList &files)
+{
+    if (!batch_) {
+        batchHost_ = std::make_unique<wsbatch::OptionBatchHost>(*model_, [this] { Command2_Click(); }, this);
+        batch_ = std::make_unique<wsbatch::DragDrop>(*batchHost_);
+        batchVisible_ = [this] { return batch_ && batch_->isVisible(); };
+    }
+    batch_->addFiles(files);
+    batchHost_->setMainEnabled(false);
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
+}
+
+namespace {
+
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openBatch(files);
+}
+
 void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
@@ -714,6 +766,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
         const auto store = openUserSettings();
         model_->saveSettings(*store);
     }
+    // Closing the main window ends the program, the batch window with it.
+    if (batch_)
+        batch_->hide();
     event->accept();
 }
 

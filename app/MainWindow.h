@@ -23,6 +23,12 @@ namespace ws {
 
 class CdlgEx;
 class WindowCommands;
+}
+namespace wsbatch {
+class DragDrop;
+class OptionBatchHost;
+}
+namespace ws {
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -64,6 +70,12 @@ public:
     // The file pickers and desktop commands of the window.
     WindowCommands &commands() { return *commands_; }
 
+    // Shows the batch window with these files added to its list; the main
+    // window is disabled until the batch window's "Close".
+    void openBatch(const QStringList &files);
+    // The batch window, once it has been opened (nullptr before).
+    wsbatch::DragDrop *batchWindow() const { return batch_.get(); }
+
 signals:
     // Requests that the job and file-selection code answers.
     void runRequested();            // "Give me AAC!"
@@ -83,6 +95,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -98,6 +112,8 @@ private:
     std::unique_ptr<CdlgEx> dialogs_;
     std::unique_ptr<WindowCommands> commands_;
     std::function<bool()> batchVisible_;
+    std::unique_ptr<wsbatch::OptionBatchHost> batchHost_;
+    std::unique_ptr<wsbatch::DragDrop> batch_;
     QHash<const Control *, QWidget *> widgets_;
     QHash<const QObject *, Control *> controlOf_; // widget (or combo line edit) -> control
     QHash<const Control *, QWidget *> outer_;      // widget whose visibility follows the control

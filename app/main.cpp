@@ -38,6 +38,9 @@ struct Options {
                                  QStringLiteral("With --convert: replace an existing output file (otherwise the "
                                                 "conversion stops)."),
                                  };
+    QCommandLineOption batch{QStringLiteral("batch"),
+                             QStringLiteral("Open the batch window, with the files given after the options in its "
+                                            "list.")};
 };
 
 // Grabs the window once it is on screen and its layout has settled.
@@ -80,6 +83,10 @@ int main(int argc, char **argv)
     parser.addOption(o.convert);
     parser.addOption(o.output);
     parser.addOption(o.overwrite);
+    parser.addOption(o.batch);
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Sources for the batch window (VOB, AC3, MP2/MP3/MPA, WAV)."),
+                                 QStringLiteral("[files...]"));
     const bool parsed = parser.parse(arguments);
 
     // Work that needs no window runs without a display.
@@ -107,6 +114,10 @@ int main(int argc, char **argv)
     nameApplication();
     ws::MainWindow window;
     window.show();
+    // Files given on the command line (as the desktop's launcher passes the
+    // dropped or chosen ones) go to the batch window.
+    if (parser.isSet(o.batch) || !parser.positionalArguments().isEmpty())
+        window.openBatch(parser.positionalArguments());
     if (parser.isSet(o.screenshot))
         screenshotWhenShown(window, parser.value(o.screenshot));
     return app.exec();

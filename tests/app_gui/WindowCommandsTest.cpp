@@ -1,6 +1,7 @@
 // The window's commands end to end: file pickers answered through the dialog
 // seam, the desktop's "open", the message boxes, and "Give me AAC!" running
 // the job against the fake companion tool.
+#include "DragDrop.h"
 #include "FakeTool.h"
 #include "MainWindow.h"
 #include "Platform.h"
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -139,4 +142,33 @@ TEST_F(Commands, GiveMeAacRunsTheJobWithTheRunButtonDisabled)
     window->setBatchVisibleQuery([] { return true; });
     EXPECT_TRUE(window->Command2_Click().completed());
     EXPECT_EQ(desktop.boxes.size(), 1);
+}
+
+TEST_F(Commands, FilesDroppedOnTheWindowOpenTheBatchWindow)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QString a = file("a.ac3"), b = file("b.wav");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &drop);
+
+    wsbatch::DragDrop *batch = window->batchWindow();
+    ASSERT_NE(batch, nullptr);
+    EXPECT_TRUE(batch->isVisible());
+    EXPECT_FALSE(window->isEnabled()); // until the batch window's "Close"
+    auto *list = batch->findChild<QListWidget *>(QStringLiteral("List1"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), 2);
+
+    QMimeData text;
+    text.setText(QStringLiteral("not a file"));
+    QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
 }
