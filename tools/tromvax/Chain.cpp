@@ -277,8 +277,12 @@ void Chain::build(const AVFrame *frame)
                 term += (c < 0 ? "-" : (term.empty() ? "" : "+")) + general(std::fabs(c)) + "*c" +
                         std::to_string(i);
             }
-            args += "|c" + std::to_string(o) + "=" + (term.empty() ? "0*c0" : term);
+            // Channels left out are silent.
+            if (!term.empty())
+                args += "|c" + std::to_string(o) + "=" + term;
         }
+        if (args.find('|') == std::string::npos)
+            args += "|c0=0*c0";
         g->add("pan", "channel mix", {{"args", args}});
         std::string levels;
         if (g->layout.nb_channels > outLayout_.nb_channels ||
