@@ -18,17 +18,18 @@ echo "generating sources (${DURATION} s AC3, ${WAV_DURATION} s 5.1 WAV) ..."
 ffmpeg -hide_banner -loglevel error -f lavfi -i "anoisesrc=c=pink:a=0.1:r=48000:d=$DURATION" \
     -ac 2 -c:a ac3 -b:a 192k src.ac3
 ffmpeg -hide_banner -loglevel error -f lavfi -i "anoisesrc=c=pink:a=0.1:r=48000:d=$WAV_DURATION" \
-    -af "aformat=channel_layouts=5.1" -c:a pcm_s24le -f wav src.pcm
+    -af "aformat=channel_layouts=5.1" -c:a pcm_s24le -f wav -rf64 auto src.pcm
 
 # measure LABEL SECONDS-OF-AUDIO COMMAND...: prints wall time, speed and peak memory.
 measure() {
     local label=$1 audio=$2
     shift 2
     /usr/bin/time -v -o time.txt "$@" >/dev/null
-    local wall rss
+    local wall rss cpu
+    cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' time.txt)
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s }' time.txt)
     rss=$(awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' time.txt)
-    printf '%-34s %8.2f s wall  %8.0fx real time  peak %6s MB\n' "$label" "$wall" \
+    printf '%-34s %7.2f s wall %7s s CPU %8.0fx real time  peak %6s MB\n' "$label" "$wall" "$cpu" \
         "$(awk -v a="$audio" -v w="$wall" 'BEGIN { print (w > 0 ? a / w : 0) }')" "$rss"
 }
 
@@ -50,4 +51,4 @@ measure "join $(wc -l <list.lst) ADTS parts" "$DURATION" "$KARDUNE" -core\( -inp
     -prefix out.aac -logfilea k.log \) -profile\( Wavesmithy v0.51 \)
 measure "join with a wave header" "$DURATION" "$KARDUNE" -core\( -input list.lst -addriff -type aac \
     -output out.wav -logfilea k.log \) -profile\( Wavesmithy v0.51 \)
-ls -l src.ac3 src.pcm out.aac out.wav | awk '{ printf "%-8s %12d bytes\n", $9, $5 }'
+stat -c '%n %s bytes' src.ac3 src.pcm out.aac out.wav

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 #include "KarduneOptions.h"
-#include "SourceFrames.h"
 #include "Split.h"
+#include "WavInput.h"
 
 #include <gtest/gtest.h>
 
@@ -122,39 +122,35 @@ TEST(KardunePartPlan, CutsFramesAtTheNearestBoundaryWithoutEmptyParts)
     EXPECT_EQ(samples.nextEndSample(29400, 44100), -1); // 29400.44 rounds to 29400
 }
 
-TEST(KarduneFrameHeaders, ReadAc3AndMpegAudioHeaders)
+TEST(KarduneWavInput, NoticesDataLengthsPast4GiB)
 {
-    // AC3, 48 kHz, 448 kbit/s (frame size code 30): 1792 bytes.
-    const uint8_t ac3[] = {0x0B, 0x77, 0, 0, 0x1E, 0x40};
-    auto h = parseAc3Header(ac3, sizeof ac3);
-    ASSERT_TRUE(h);
-    EXPECT_EQ(h->size, 1792);
-    EXPECT_EQ(h->samples, 1536);
-    EXPECT_EQ(h->sampleRate, 48000);
-    // 44.1 kHz, 256 kbit/s with the odd size code 25: 558 words.
-    const uint8_t ac3b[] = {0x0B, 0x77, 0, 0, 0x40 | 25, 0x40};
-    EXPECT_EQ(parseAc3Header(ac3b, 6)->size, 1116);
-    EXPECT_EQ(parseAc3Header(ac3b, 6)->sampleRate, 44100);
-    // E-AC3: frame size from frmsiz, two blocks per frame.
-    const uint8_t eac3[] = {0x0B, 0x77, 0x01, 0xFF, 0x10, 16 << 3};
-    h = parseAc3Header(eac3, 6);
-    ASSERT_TRUE(h);
-    EXPECT_EQ(h->size, 1024);
-    EXPECT_EQ(h->samples, 512);
-    // MPEG-1 layer 2, 192 kbit/s, 48 kHz: 576 bytes; layer 3 at 44.1 kHz 128 kbit/s with padding: 418.
-    const uint8_t mp2[] = {0xFF, 0xFD, 0xA4, 0x00};
-    EXPECT_EQ(parseMpegAudioHeader(mp2, 4)->size, 576);
-    EXPECT_EQ(parseMpegAudioHeader(mp2, 4)->samples, 1152);
-    const uint8_t mp3[] = {0xFF, 0xFB, 0x92, 0x00};
-    EXPECT_EQ(parseMpegAudioHeader(mp3, 4)->size, 418);
-    // MPEG-2 layer 3 at 22.05 kHz: 576 samples.
-    const uint8_t mp3b[] = {0xFF, 0xF3, 0x90, 0x00};
-    EXPECT_EQ(parseMpegAudioHeader(mp3b, 4)->samples, 576);
-    // Not headers: free format, reserved rate, broken sync, too short.
-    const uint8_t bad[][4] = {{0xFF, 0xFB, 0x02, 0}, {0xFF, 0xFB, 0x9C, 0}, {0xFF, 0x7B, 0x90, 0}};
-    for (const auto &b : bad)
-        EXPECT_FALSE(parseMpegAudioHeader(b, 4));
-    EXPECT_FALSE(parseAc3Header(ac3, 5));
-    const uint8_t badAc3[] = {0x0B, 0x77, 0, 0, 0xC0, 0x40}; // reserved sample rate
-    EXPECT_FALSE(parseAc3Header(badAc3, 6));
+    // RIFF header, an odd-sized LIST chunk (padded), then the data chunk.
+    auto header = [](const char *riff, uint32_t dataSize) {
+        std::vector<uint8_t> h;
+        auto put = [&h](const char *s, uint32_t v) {
+            h.insert(h.end(), s, s + 4);
+            for (int i = 0; i < 4; ++i)
+                h.push_back(uint8_t(v >> (8 * i)));
+        };
+        put(riff, 0);
+        h.insert(h.end(), {'W', 'A', 'V', 'E'});
+        put("fmt ", 16);
+        h.insert(h.end(), 16, 0);
+        put("LIST", 3);
+        h.insert(h.end(), 4, 0);
+        put("data", dataSize);
+        return h;
+    };
+    const std::vector<uint8_t> small = header("RIFF", 1000);
+    const uint64_t dataStart = small.size();
+    EXPECT_FALSE(wstool::wavDataLengthOverflows(small.data(), small.size(), dataStart + 1000));
+    // 6 GiB of audio: the 32-bit field holds the length modulo 4 GiB.
+    const uint64_t big = 6ull << 30;
+    const std::vector<uint8_t> wrapped = header("RIFF", uint32_t(big));
+    EXPECT_TRUE(wstool::wavDataLengthOverflows(wrapped.data(), wrapped.size(), dataStart + big));
+    const std::vector<uint8_t> placeholder = header("RIFF", 0xFFFFFFFFu);
+    EXPECT_TRUE(wstool::wavDataLengthOverflows(placeholder.data(), placeholder.size(), dataStart + big));
+    EXPECT_FALSE(wstool::wavDataLengthOverflows(placeholder.data(), placeholder.size(), dataStart + 0xFFFFFFFFu));
+    const std::vector<uint8_t> rf64 = header("RF64", 0xFFFFFFFFu);
+    EXPECT_FALSE(wstool::wavDataLengthOverflows(rf64.data(), rf64.size(), dataStart + big));
 }

@@ -1,10 +1,26 @@
 #include "WavInput.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 namespace wstool {
+
+bool wavDataLengthOverflows(const uint8_t *head, size_t n, uint64_t fileSize)
+{
+    if (n < 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
+        return false; // RF64 and BW64 state 64-bit lengths
+    for (size_t pos = 12; pos + 8 <= n;) {
+        const uint64_t size = head[pos + 4] | (head[pos + 5] << 8) | (head[pos + 6] << 16) |
+                              (uint64_t(head[pos + 7]) << 24);
+        if (std::memcmp(head + pos, "data", 4) == 0)
+            return fileSize >= pos + 8 && fileSize - (pos + 8) >= (uint64_t(1) << 32);
+        pos += 8 + size + (size & 1);
+    }
+    return false;
+}
 
 InputFormatPtr openWavInput(const std::string &path, int packetBytes)
 {
@@ -16,6 +32,17 @@ InputFormatPtr openWavInput(const std::string &path, int packetBytes)
     AVDictionary *opts = nullptr;
     // The demuxer's default packets of 4 KiB make long files slow to stream.
     av_dict_set_int(&opts, "max_size", packetBytes, 0);
+    // It also probes 16-bit PCM for S/PDIF bitstreams (DTS or AC3 in a WAV);
+    // with large packets the default 5 MB of probing costs more than reading
+    // a whole minute of audio, and a bitstream shows itself much sooner.
+    av_dict_set_int(&opts, "probesize", 1 << 16, 0);
+    if (std::FILE *f = std::fopen(path.c_str(), "rb")) {
+        std::vector<uint8_t> head(1 << 16);
+        const size_t n = std::fread(head.data(), 1, head.size(), f);
+        std::fclose(f);
+        if (wavDataLengthOverflows(head.data(), n, uint64_t(st.st_size)))
+            av_dict_set(&opts, "ignore_length", "1", 0);
+    }
     AVFormatContext *raw = nullptr;
     const int err = avformat_open_input(&raw, path.c_str(), av_find_input_format("wav"), &opts);
     av_dict_free(&opts);

@@ -3,6 +3,8 @@
 
 #include "Av.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace wstool {
@@ -10,6 +12,13 @@ namespace wstool {
 // Opens `path` with FFmpeg's WAV demuxer (no guessing from the content), with
 // packets of about `packetBytes`. Throws ToolError naming the file when it is
 // missing, empty or no readable WAV file.
+// A plain RIFF WAV file over 4 GiB cannot state its data length (a 32-bit
+// field), so its audio is then read to the end of the file.
 InputFormatPtr openWavInput(const std::string &path, int packetBytes = 1 << 18);
+
+// True when `head` (the start of a file of `fileSize` bytes) is a plain RIFF
+// WAV whose data chunk runs on for 4 GiB or more: its length field cannot hold
+// that, so it is wrapped or a placeholder.
+bool wavDataLengthOverflows(const uint8_t *head, size_t n, uint64_t fileSize);
 
 } // namespace wstool
