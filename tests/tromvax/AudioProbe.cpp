@@ -255,7 +255,7 @@ int leftovers(const std::string &dir)
     return n;
 }
 
-int tromvax(const std::string &line, std::string *err, std::string *out)
+int runTromvax(const std::string &line, std::string *err, std::string *out)
 {
     std::ostringstream o, e;
     auto words = wstool::splitCommandLine(line);

@@ -46,6 +46,6 @@ int leftovers(const std::string &dir);
 
 // Runs tromvax in-process on one command line written as the front end
 // writes it (program path first, quoted paths); returns the exit code.
-int tromvax(const std::string &line, std::string *err = nullptr, std::string *out = nullptr);
+int runTromvax(const std::string &line, std::string *err = nullptr, std::string *out = nullptr);
 
 } // namespace tvtest

@@ -1,5 +1,6 @@
 // Part decodes and gain measurements, checked on the decoded audio.
 #include "AudioProbe.h"
+#include "Input.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ Audio decode(const std::string &src, const std::string &channels, const std::str
 {
     Paths p;
     std::string err;
-    const int rc = tromvax(decodeLine(src, p, channels, groups), &err);
+    const int rc = runTromvax(decodeLine(src, p, channels, groups), &err);
     EXPECT_EQ(rc, 0) << err;
     if (log)
         *log = readFile(p.log);
@@ -49,7 +50,7 @@ TEST(TromvaxDecode, StereoAc3ToneKeepsFrequencyLevelAndLength)
                              "\" -2ch ) -azid(  -L -3db -c normal -s surround ) -profile( The Wavesmithy v0.51 ) "
                              "-ota( -sc 1024 -g 0db )";
     std::string err;
-    ASSERT_EQ(tromvax(line, &err), 0) << err;
+    ASSERT_EQ(runTromvax(line, &err), 0) << err;
     const Audio a = load(p.wav);
     ASSERT_EQ(a.channels(), 2);
     EXPECT_EQ(a.codec, "pcm_s16le");
@@ -162,7 +163,7 @@ TEST(TromvaxDecode, MeasuredGainBringsThePeakToFullScale)
     const std::string line = "tromvax -core( -input \"" + src + "\" -output \"" + p.wav + "\" -logfile " + p.dir +
                              "/Aactempfile1 -2chnothing ) -ota( -g max )";
     std::string err;
-    ASSERT_EQ(tromvax(line, &err), 0) << err;
+    ASSERT_EQ(runTromvax(line, &err), 0) << err;
     EXPECT_FALSE(exists(p.wav)); // "nothing": no WAV file
     const std::string log = readFile(p.dir + "/Aactempfile1");
     EXPECT_NE(log.find("\n[00:00:00:000] |  Overall Track Gain: +6.0dB\n"), std::string::npos) << log;
@@ -238,7 +239,7 @@ TEST(TromvaxDecode, LadspaPlugInRunsOnTheAudio)
                                      " -plugin( -name filter.so -func nosuchlabel )"}) {
         Paths p;
         std::string err;
-        EXPECT_EQ(tromvax(decodeLine(src, p, "-2ch", groups), &err), 1);
+        EXPECT_EQ(runTromvax(decodeLine(src, p, "-2ch", groups), &err), 1);
         EXPECT_NE(err.find(groups.find("nosuchlib") != std::string::npos ? "nosuchlib" : "nosuchlabel"),
                   std::string::npos)
             << err;
@@ -256,4 +257,27 @@ TEST(TromvaxDecode, AFormatChangeInMidStreamKeepsTheWholeStream)
     EXPECT_NEAR(db(peak(a.ch[0], 24000, 120000)), kHalf, 0.5);
     EXPECT_GT(db(peak(a.ch[0], 168000, 264000)), -12.0); // the centre, down-mixed
     EXPECT_NE(log.find("built again"), std::string::npos) << log;
+}
+
+TEST(TromvaxDecode, FramesAreTheSameWhetherDecodedAheadOrOnDemand)
+{
+    auto count = [](bool ahead, size_t depth, int stopAfter) {
+        tromvax::Demuxer dmx(fixture("tone_stereo.ac3"));
+        tromvax::Decoder dec(dmx.selectAudio(std::nullopt), tromvax::DynamicRange::AsCoded);
+        tromvax::FrameSource source(dmx, dec, ahead, depth);
+        wstool::FramePtr f = wstool::makeFrame();
+        int64_t samples = 0;
+        double sum = 0;
+        for (int n = 0; n != stopAfter && source.next(f.get()); ++n) {
+            samples += f->nb_samples;
+            sum += reinterpret_cast<const float *>(f->extended_data[1])[f->nb_samples / 2];
+        }
+        return std::make_pair(samples, sum);
+    };
+    const auto here = count(false, 32, -1);
+    EXPECT_GT(here.first, 140000);
+    EXPECT_EQ(count(true, 32, -1), here);
+    EXPECT_EQ(count(true, 2, -1), here);
+    // A consumer that stops early while the worker waits for room.
+    EXPECT_EQ(count(true, 2, 3).first, 3 * 1536);
 }

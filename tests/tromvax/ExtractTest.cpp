@@ -42,13 +42,13 @@ TEST(TromvaxExtract, Ac3SubstreamIsCopiedUnchangedWithDelayAndGain)
 {
     Paths p;
     std::string err;
-    ASSERT_EQ(tromvax(extractLine(fixture("av.vob"), p, "0x80", " -2chnothing ) -ota( -g max )"), &err), 0) << err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("av.vob"), p, "0x80", " -2chnothing ) -ota( -g max )"), &err), 0) << err;
     EXPECT_EQ(readFile(p.target), readFile(fixture("tone_stereo.ac3")));
     EXPECT_EQ(leftovers(p.dir), 0);
 
     // The gain of the extracted stream matches a measurement of the stream itself.
     Paths m;
-    ASSERT_EQ(tromvax("tromvax -core( -input \"" + fixture("tone_stereo.ac3") + "\" -output \"" + m.dir +
+    ASSERT_EQ(runTromvax("tromvax -core( -input \"" + fixture("tone_stereo.ac3") + "\" -output \"" + m.dir +
                           "/wavesmithy.wav\" -logfile " + m.log + " -2chnothing ) -ota( -g max )",
                       &err),
               0)
@@ -74,7 +74,7 @@ TEST(TromvaxExtract, MpegAudioSubstreamAndAutomaticChoice)
 {
     Paths p;
     std::string err;
-    ASSERT_EQ(tromvax(extractLine(fixture("av.vob"), p, "0xC0", ""), &err), 0) << err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("av.vob"), p, "0xC0", ""), &err), 0) << err;
     EXPECT_EQ(readFile(p.target), readFile(fixture("tone.mp2")));
     const auto lines = summaryLines(readFile(p.log));
     ASSERT_EQ(lines.size(), 2u);
@@ -83,7 +83,7 @@ TEST(TromvaxExtract, MpegAudioSubstreamAndAutomaticChoice)
     // Without -substream the first audio stream of the file is taken, and
     // the log names the one it took.
     Paths a;
-    ASSERT_EQ(tromvax(extractLine(fixture("av.vob"), a, "", ""), &err), 0) << err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("av.vob"), a, "", ""), &err), 0) << err;
     const auto autoLines = summaryLines(readFile(a.log));
     ASSERT_EQ(autoLines.size(), 2u);
     const std::string id = autoLines[0].substr(32, 4);
@@ -95,7 +95,7 @@ TEST(TromvaxExtract, LpcmSubstreamBecomesAWavFileWithTheSameSamples)
 {
     Paths p;
     std::string err;
-    ASSERT_EQ(tromvax(extractLine(fixture("lpcm.vob"), p, "0xA0", " -2chnothing ) -ota( -g max )"), &err), 0)
+    ASSERT_EQ(runTromvax(extractLine(fixture("lpcm.vob"), p, "0xA0", " -2chnothing ) -ota( -g max )"), &err), 0)
         << err;
     const Audio out = load(p.target);
     const Audio in = load(fixture("tone.wav"));
@@ -113,7 +113,7 @@ TEST(TromvaxExtract, NoVideoMeansNoDelay)
 {
     Paths p;
     std::string err;
-    ASSERT_EQ(tromvax(extractLine(fixture("audioonly.vob"), p, "", ""), &err), 0) << err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("audioonly.vob"), p, "", ""), &err), 0) << err;
     const auto lines = summaryLines(readFile(p.log));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "[00:00:00:000] |  A/V Delay found : 0ms");
@@ -124,7 +124,7 @@ TEST(TromvaxExtract, AMissingSubstreamFailsWithoutOutput)
 {
     Paths p;
     std::string err;
-    EXPECT_EQ(tromvax(extractLine(fixture("av.vob"), p, "0x81", ""), &err), 1);
+    EXPECT_EQ(runTromvax(extractLine(fixture("av.vob"), p, "0x81", ""), &err), 1);
     EXPECT_NE(err.find("0x81"), std::string::npos);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_FALSE(exists(p.target));

@@ -64,7 +64,7 @@ TEST(TromvaxFailures, EachFailureIsOneLineNonZeroAndLeavesNoFile)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
         std::string err;
-        EXPECT_EQ(tromvax(c.line, &err), c.rc);
+        EXPECT_EQ(runTromvax(c.line, &err), c.rc);
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
         EXPECT_NE(err.find(c.mentions), std::string::npos) << err;
         EXPECT_FALSE(exists(wav));
@@ -86,12 +86,12 @@ TEST(TromvaxFailures, DamagedFramesAreCountedAndTheLengthIsKept)
     writeFile(dir + "/damaged.ac3", damaged);
 
     std::string err;
-    ASSERT_EQ(tromvax("t -core( -input \"" + dir + "/damaged.ac3\" -output \"" + dir + "/d.wav\" -logfile \"" + dir +
+    ASSERT_EQ(runTromvax("t -core( -input \"" + dir + "/damaged.ac3\" -output \"" + dir + "/d.wav\" -logfile \"" + dir +
                           "/log\" -2ch )",
                       &err),
               0)
         << err;
-    ASSERT_EQ(tromvax("t -core( -input \"" + fixture("tone_stereo.ac3") + "\" -output \"" + dir +
+    ASSERT_EQ(runTromvax("t -core( -input \"" + fixture("tone_stereo.ac3") + "\" -output \"" + dir +
                           "/c.wav\" -logfile \"" + dir + "/log2\" -2ch )",
                       &err),
               0)
@@ -152,7 +152,7 @@ TEST(TromvaxFailures, DamagedAndRandomInputsNeverCrash)
                     : "t -core( -input \"" + in + "\" -output \"" + out + "\" -logfile \"" + dir +
                           "/log\" -2ch ) -azid( -L -3db -s surround ) -ssrc( --rate 44100 ) -ota( -d -30 -g max )";
             std::string err;
-            const int rc = tromvax(line, &err);
+            const int rc = runTromvax(line, &err);
             ++runs;
             SCOPED_TRACE(std::string(name) + " variant " + std::to_string(variant));
             ASSERT_TRUE(rc == 0 || rc == 1) << rc;

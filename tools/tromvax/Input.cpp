@@ -7,6 +7,7 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <fstream>
 
 using wstool::ToolError;
 using wstool::avCheck;
@@ -309,9 +310,41 @@ bool Decoder::receive(AVFrame *frame)
     return true;
 }
 
-FrameSource::FrameSource(Demuxer &dmx, Decoder &dec, size_t depth)
-    : dmx_(dmx), dec_(dec), depth_(depth), worker_([this] { work(); })
+FrameSource::FrameSource(Demuxer &dmx, Decoder &dec, bool ahead, size_t depth)
+    : dmx_(dmx), dec_(dec), ahead_(ahead), depth_(std::max<size_t>(depth, 2)), pkt_(wstool::makePacket())
 {
+    if (ahead_)
+        worker_ = std::thread([this] { work(); });
+}
+
+bool FrameSource::spareCore()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (cores < 2)
+        return false;
+    double load = 0.0;
+    std::ifstream in("/proc/loadavg");
+    if (!(in >> load))
+        return true;
+    // This thread is one of the runnable ones; leave room for a second.
+    return load < static_cast<double>(cores) - 0.5;
+}
+
+bool FrameSource::nextHere(AVFrame *frame)
+{
+    for (;;) {
+        if (dec_.receive(frame))
+            return true;
+        if (flushed_)
+            return false;
+        if (dmx_.next(pkt_.get())) {
+            dec_.send(pkt_.get());
+            av_packet_unref(pkt_.get());
+        } else {
+            dec_.send(nullptr);
+            flushed_ = true;
+        }
+    }
 }
 
 FrameSource::~FrameSource() { stop(); }
@@ -341,7 +374,7 @@ void FrameSource::work()
                 if (stopping_)
                     return false;
                 queue_.push_back(std::move(f));
-                if (queue_.size() == 1) // the consumer may be waiting
+                if (queue_.size() == depth_ / 2) // the consumer may be waiting for a batch
                     changed_.notify_all();
             }
         };
@@ -366,8 +399,13 @@ void FrameSource::work()
 
 bool FrameSource::next(AVFrame *frame)
 {
+    if (!ahead_)
+        return nextHere(frame);
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return done_ || !queue_.empty(); });
+    // Once the queue runs dry, wait for a batch of frames rather than for
+    // each frame: the two threads then change turns seldom.
+    if (queue_.empty())
+        changed_.wait(lock, [&] { return done_ || queue_.size() >= depth_ / 2; });
     if (!queue_.empty()) {
         av_frame_unref(frame);
         av_frame_move_ref(frame, queue_.front().get());

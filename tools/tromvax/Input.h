@@ -87,12 +87,14 @@ private:
     std::string drcNote_;
 };
 
-// Demuxes and decodes on a second thread, a bounded number of frames ahead
-// of the consumer, so that decoding and processing share two cores. The
-// demuxer and decoder belong to the worker until next() returned false.
+// Hands out the decoded frames of a source. With `ahead` it demuxes and
+// decodes on a second thread, a bounded number of frames ahead of the
+// consumer, so that decoding and processing share two cores; otherwise it
+// decodes on demand. The demuxer and decoder belong to the source until
+// next() returned false.
 class FrameSource {
 public:
-    FrameSource(Demuxer &dmx, Decoder &dec, size_t depth = 32);
+    FrameSource(Demuxer &dmx, Decoder &dec, bool ahead, size_t depth = 32);
     ~FrameSource();
     FrameSource(const FrameSource &) = delete;
     FrameSource &operator=(const FrameSource &) = delete;
@@ -101,13 +103,21 @@ public:
     // rethrown here.
     bool next(AVFrame *frame);
 
+    // Whether a second thread would find a free core: decoding ahead only
+    // adds work on a machine whose cores are all busy.
+    static bool spareCore();
+
 private:
     void work();
     void stop();
+    bool nextHere(AVFrame *frame);
 
     Demuxer &dmx_;
     Decoder &dec_;
+    const bool ahead_;
     const size_t depth_;
+    wstool::PacketPtr pkt_;
+    bool flushed_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<wstool::FramePtr> queue_;

@@ -53,11 +53,14 @@ bool isPcm(AVCodecID id)
     return d && std::strncmp(d->name, "pcm_", 4) == 0;
 }
 
-// Reads the whole source through the decoder (on a second thread), handing
-// each decoded frame on.
-void pump(Demuxer &dmx, Decoder &dec, const std::function<void(AVFrame *)> &onFrame)
+// Reads the whole source through the decoder (ahead, on a second thread,
+// when a core is free), handing each decoded frame on.
+void pump(Demuxer &dmx, Decoder &dec, ToolLog &log, const std::function<void(AVFrame *)> &onFrame)
 {
-    FrameSource source(dmx, dec);
+    const bool ahead = FrameSource::spareCore();
+    if (ahead)
+        log.line("Decoding ahead on a second thread");
+    FrameSource source(dmx, dec, ahead);
     auto frame = wstool::makeFrame();
     while (source.next(frame.get())) {
         onFrame(frame.get());
@@ -157,7 +160,7 @@ double Runner::measurePeak()
     Source s = open();
     PeakMeter meter;
     Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
-    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
     chain.finish();
     reportDecoding(*s.dmx, *s.dec, chain);
     reportGain(meter.peak(), meter.samples());
@@ -189,7 +192,7 @@ void Runner::decode()
         [&](const std::string &l) { note(l); });
     if (o_.attDb != 0.0)
         log_.line("Attenuation: " + fixed(o_.attDb, 1) + " dB (in the gain stage)");
-    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
     chain.finish();
     reportDecoding(*s.dmx, *s.dec, chain);
     if (!wav.begun())
@@ -207,7 +210,7 @@ void Runner::measure()
     Source s = open();
     PeakMeter meter;
     Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
-    pump(*s.dmx, *s.dec, [&](AVFrame *f) { chain.push(f); });
+    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
     chain.finish();
     reportDecoding(*s.dmx, *s.dec, chain);
     reportGain(meter.peak(), meter.samples());
