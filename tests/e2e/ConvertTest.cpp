@@ -90,8 +90,8 @@ TEST_P(Conversion, MatchesTheSourceInLengthAndSound)
     const QString out = box.path(QStringLiteral("out.aac"));
     ASSERT_TRUE(makeFixture(s.inputs, s.tail, src)) << "fixture " << s.name;
     box.store([&](ws::OptionModel &o) {
-        if (s.sixChannelMode)
         // The 5.1 mode brings its own segment size (32 s); short parts go after it.
+        if (s.sixChannelMode)
             o.pickItem(o.control(QStringLiteral("azidcmb"), 8), QStringLiteral("5.1"));
         o.setText(o.control(QStringLiteral("splitval"), 0), QString::number(kPart));
     });
