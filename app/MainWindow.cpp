@@ -665,8 +665,8 @@ void MainWindow::setProgress(int done, int total, const QString &step)
     } else {
         progress_->setRange(0, total);
         progress_->setValue(std::clamp(done, 0, total));
-        progress_->setFormat(step.isEmpty() ? tr("%1 of %2 parts").arg(done).arg(total)
-                                            : tr("%1 (%2 of %3 parts)").arg(step).arg(done).arg(total));
+        progress_->setFormat(step.isEmpty() ? tr("%1 of %2 steps").arg(done).arg(total)
+                                            : tr("%1 (%2 of %3 steps)").arg(step).arg(done).arg(total));
     }
     progress_->setTextVisible(true);
     progress_->setVisible(true);

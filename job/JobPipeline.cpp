@@ -106,6 +106,9 @@ QString JobPipeline::splitList(QString *error) const
 void JobPipeline::setStatus(const QString &text)
 {
     options_.setCaption(options_.control(QStringLiteral("Status")), text);
+    // Once the parts are known, every new step also moves the progress.
+    if (total_ > 0)
+        host_.progress(done_, total_);
 }
 
 void JobPipeline::setCommand(const QString &text)
@@ -382,7 +385,7 @@ JobResult JobPipeline::runSteps()
         const QString decodeStep = QStringLiteral("decoding part %1").arg(i);
         checkTool(decoded, decodeStep, tromvax);
         checkFile(wav, decodeStep);
-        host_.progress(++done_, total_);
+        ++done_;
 
         setStatus(QStringLiteral("Encoding part") + ws::numberText(i) + QStringLiteral("..."));
         const QString aac = T + nn + QStringLiteral(".aac");
@@ -391,7 +394,7 @@ JobResult JobPipeline::runSteps()
         checkTool(runCommand(ehead + QStringLiteral(" -of ") + quoted(aac), kShowMinimised), encodeStep, aacenc);
         checkFile(aac, encodeStep);
         list.write((aac + QStringLiteral("\r\n")).toLocal8Bit());
-        host_.progress(++done_, total_);
+        ++done_;
     }
     list.close();
     QFile::remove(wav);

@@ -27,6 +27,7 @@ struct Host : JobHost {
     bool answer = true;
     int asked = 0;
     int lastDone = -1, lastTotal = -1;
+    bool reachedEnd = false;
     std::function<void()> onProgress;
     bool batchVisible() const override { return batch; }
     bool confirmOverwrite(const QString &) override
@@ -36,6 +37,11 @@ struct Host : JobHost {
     }
     void progress(int done, int total) override
     {
+        if (total > 0) {
+            EXPECT_LE(done, total);
+            EXPECT_GE(done, lastDone); // never moves back during a job
+            reachedEnd |= done == total;
+        }
         lastDone = done;
         lastTotal = total;
         if (onProgress)
@@ -152,6 +158,7 @@ TEST_F(Pipeline, Ac3SourceWithDefaultsRunsEveryStepWithExactCommandLines)
     EXPECT_EQ(leftovers(), QStringList()); // every temporary file is gone
     EXPECT_TRUE(QFile::exists(in));
     EXPECT_EQ(m.control("text1").caption, QString());
+    EXPECT_TRUE(host.reachedEnd);
     EXPECT_EQ(host.lastTotal, -1); // progress idle again
 }
 
