@@ -38,6 +38,11 @@ struct Options {
                                  QStringLiteral("With --convert: replace an existing output file (otherwise the "
                                                 "conversion stops)."),
                                  };
+    QCommandLineOption substream{QStringLiteral("substream"),
+                                 QStringLiteral("With --convert of a VOB: the audio substream to take, such as "
+                                                "0x80 (AC3), 0xA0 (LPCM) or 0xC0 (MPEG audio); by default the "
+                                                "first audio stream."),
+                                 QStringLiteral("id")};
     QCommandLineOption batch{QStringLiteral("batch"),
                              QStringLiteral("Open the batch window, with the files given after the options in its "
                                             "list.")};
@@ -83,6 +88,7 @@ int main(int argc, char **argv)
     parser.addOption(o.convert);
     parser.addOption(o.output);
     parser.addOption(o.overwrite);
+    parser.addOption(o.substream);
     parser.addOption(o.batch);
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Sources for the batch window (VOB, AC3, MP2/MP3/MPA, WAV)."),
@@ -107,6 +113,7 @@ int main(int argc, char **argv)
         request.input = parser.value(o.convert);
         request.output = parser.value(o.output);
         request.overwrite = parser.isSet(o.overwrite);
+        request.substream = parser.value(o.substream);
         return wsjob::runHeadless(request, out, err);
     }
 

@@ -44,6 +44,9 @@ int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &e
             out << c->caption << Qt::endl;
     });
     options.setText(options.control(QStringLiteral("InputFile")), input.absoluteFilePath());
+    // The input-name rules reset the substream of a VOB, so it is set after them.
+    if (!request.substream.isEmpty())
+        options.setText(options.control(QStringLiteral("substream")), request.substream);
     if (!request.output.isEmpty())
         options.setText(options.control(QStringLiteral("OutputFile")), QFileInfo(request.output).absoluteFilePath());
 

@@ -11,6 +11,7 @@ struct HeadlessRequest {
     QString input;
     QString output;         // empty: the name derived from the input
     bool overwrite = false; // answer the overwrite question "Yes"
+    QString substream;      // VOB substream such as "0x81"; empty: the job chooses
 };
 
 // Loads the stored options as the window does at start, sets the input (so
