@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -56,7 +57,8 @@ protected:
         return runTool(kardune::run, words, nullptr, err);
     }
 
-    QStringList parts() const { return filesIn(partsDir()); }
+    // The parts, without the span notes beside them.
+    QStringList parts() const { return filesIn(partsDir()).filter(QRegularExpression(QStringLiteral("^(?!.*\\.span$)"))); }
     QByteArray part(const QString &name) const { return readFile(partsDir() + QLatin1Char('/') + name); }
 
     QByteArray joinedParts() const

@@ -2,6 +2,7 @@
 
 #include "AacStreamHeaders.h"
 #include "AtomicFile.h"
+#include "PartSpan.h"
 #include "WavInput.h"
 
 #include <cerrno>
@@ -217,6 +218,34 @@ private:
     int64_t pts_ = 0;
 };
 
+// Passes on only the packets of one part of a split source: the WAV holds
+// `lead` samples of run-in before the part and run-out after it. Decoding
+// packet n gives input samples [(n - 1) * frame, n * frame) (the encoder
+// primes one frame), so the first part keeps its priming packet, as a single
+// encode would, and a later part starts with the packet of sample `lead`.
+// Keeping whole frames of a continuous signal on both sides of each
+// boundary makes the frames of neighbouring parts overlap-add seamlessly.
+class PartSink : public PacketSink {
+public:
+    PartSink(std::unique_ptr<PacketSink> next, const wstool::PartTrim &trim, int frame) : next_(std::move(next))
+    {
+        first_ = trim.lead > 0 ? trim.lead / frame + 1 : 0;
+        last_ = trim.keep < 0 ? -1 : (trim.lead + trim.keep + frame - 1) / frame;
+    }
+    void start(const AVCodecContext *enc) override { next_->start(enc); }
+    void packet(AVPacket *pkt, const AVCodecContext *enc) override
+    {
+        const int64_t n = index_++;
+        if (n >= first_ && (last_ < 0 || n <= last_))
+            next_->packet(pkt, enc);
+    }
+    void finish() override { next_->finish(); }
+
+private:
+    std::unique_ptr<PacketSink> next_;
+    int64_t first_ = 0, last_ = -1, index_ = 0;
+};
+
 } // namespace
 
 WavSource::WavSource(const std::string &path, bool keepLfe) : path_(path)
@@ -275,6 +304,12 @@ WavSource::WavSource(const std::string &path, bool keepLfe) : path_(path)
     planes_.resize(size_t(inputChannels_));
     pkt_ = wstool::makePacket();
     frame_ = wstool::makeFrame();
+}
+
+std::string WavSource::comment() const
+{
+    const AVDictionaryEntry *e = av_dict_get(in_->metadata, "comment", nullptr, 0);
+    return e ? e->value : std::string();
 }
 
 WavSource::~WavSource()
@@ -359,6 +394,9 @@ EncodeResult encode(const Request &r)
 
     wstool::AtomicFile out(r.output);
     std::unique_ptr<PacketSink> sink = r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath());
+    // A part of a split source keeps only its own frames.
+    if (const auto trim = wstool::parseTrimNote(src.comment()))
+        sink = std::make_unique<PartSink>(std::move(sink), *trim, enc.frameSize());
     sink->start(enc.context());
     while (src.readInto(fifo.get()))
         while (av_audio_fifo_size(fifo.get()) >= enc.frameSize())

@@ -26,6 +26,8 @@ public:
     const AVChannelLayout &codedLayout() const { return coded_; }
     int codedFullRangeChannels() const;
     std::string formatName() const { return format_; }
+    // The file's comment (LIST/INFO), empty when it has none.
+    std::string comment() const;
 
     // Decodes the next piece of the file into `fifo` (planar float, coded
     // channels); false at the end of the file.

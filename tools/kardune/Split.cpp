@@ -1,6 +1,7 @@
 #include "Split.h"
 
 #include "AtomicFile.h"
+#include "PartSpan.h"
 #include "Av.h"
 #include "SourceFrames.h"
 #include "WavInput.h"
@@ -47,7 +48,7 @@ public:
 
     std::unique_ptr<AtomicFile> begin()
     {
-        const std::string name = partName(o_, int(made_.size()) + 1);
+        const std::string name = partName(o_, result.parts + 1);
         struct stat part, source;
         if (::stat(name.c_str(), &part) == 0) {
             if (!o_.replace)
@@ -65,11 +66,21 @@ public:
         if (!f.commit())
             throw ToolError("cannot name part " + f.target() + ": " + std::strerror(errno));
         made_.push_back(f.target());
-        result.parts = int(made_.size());
+        ++result.parts;
         result.seconds += seconds;
         result.bytes += bytes;
         log_.line("Part " + partNumber(result.parts) + ": " + f.target() + ", " + secondsText(seconds) +
                   " s, " + std::to_string(bytes) + " bytes");
+    }
+
+    // The span note of a part, written before the part itself is named, so
+    // that a failed run removes it with the parts.
+    void addSpan(const std::string &part, const wstool::PartSpan &span, const std::vector<uint8_t> &before,
+                 const std::vector<uint8_t> &after)
+    {
+        const std::string path = wstool::spanPath(part);
+        made_.push_back(path);
+        wstool::writeSpan(path, span, before, after);
     }
 
     void keep() { kept_ = true; }
@@ -105,6 +116,26 @@ void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64
         throw ToolError("cannot write " + dstPath + ": " + std::strerror(ok ? errno : err));
 }
 
+// Reads bytes [from, to) of an open source.
+std::vector<uint8_t> readRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to)
+{
+    std::vector<uint8_t> out(size_t(to - from));
+    if (!out.empty() && (std::fseek(src, long(from), SEEK_SET) != 0 ||
+                         std::fread(out.data(), 1, out.size(), src) != out.size()))
+        throw ToolError("cannot read " + srcPath);
+    return out;
+}
+
+// Whole frames carried before and after each part in its span note: the
+// decoder's first block of a part has no overlap partner, so a few frames
+// before it are decoded and dropped; the encoder needs audio on both sides
+// of each boundary as well. A part's carried audio starts on a multiple of
+// five frames, so that a resampled part starts on the output's sample grid
+// (five AC3 frames at 48 kHz are 7056 samples at 44.1 kHz).
+constexpr size_t kRunInFrames = 5;
+constexpr size_t kRunOutFrames = 3;
+constexpr size_t kGridFrames = 5;
+
 SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
 {
     FrameScanner scanner(o.input, kind);
@@ -115,26 +146,30 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         throw ToolError("cannot open " + o.input + ": " + std::strerror(errno));
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> srcHolder(src, &std::fclose);
 
-    PartSet parts(o, log);
-    PartPlan plan(o.lengths);
-    auto writePart = [&](uint64_t from, uint64_t to, double seconds) {
-        auto file = parts.begin();
-        copyRange(src, o.input, from, to, file->tempPath());
-        parts.commit(*file, seconds);
+    // Every frame's place in the file and on the sample time line, and the
+    // frames that start a part.
+    struct Unit {
+        uint64_t offset;
+        int64_t sample;
+        int samples;
     };
-
-    uint64_t partStart = 0;
-    double partSeconds = 0, t = 0;
+    std::vector<Unit> units;
+    std::vector<size_t> firsts{0};
+    std::vector<double> partSeconds{0};
+    PartPlan plan(o.lengths);
+    double t = 0;
+    int64_t sample = 0;
     int rate = 0;
     FrameScanner::Frame f;
     while (scanner.next(f)) {
         if (plan.startsNewPart(t, f.seconds()) && scanner.framesSeen() > 1) {
-            writePart(partStart, f.offset, partSeconds);
-            partStart = f.offset;
-            partSeconds = 0;
+            firsts.push_back(units.size());
+            partSeconds.push_back(0);
         }
-        partSeconds += f.seconds();
+        units.push_back({f.offset, sample, f.samples});
+        partSeconds.back() += f.seconds();
         t += f.seconds();
+        sample += f.samples;
         rate = f.sampleRate;
     }
     if (scanner.framesSeen() == 0)
@@ -143,7 +178,28 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
     if (scanner.junkBytes() > 0)
         log.line("Note: " + std::to_string(scanner.junkBytes()) +
                  " bytes of the source are no audio frames; they stay in the parts");
-    writePart(partStart, scanner.fileSize(), partSeconds);
+
+    PartSet parts(o, log);
+    const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : scanner.fileSize(); };
+    for (size_t p = 0; p < firsts.size(); ++p) {
+        const size_t first = firsts[p];
+        const size_t end = p + 1 < firsts.size() ? firsts[p + 1] : units.size();
+        const uint64_t from = p == 0 ? 0 : units[first].offset;
+        const uint64_t to = end < units.size() ? units[end].offset : scanner.fileSize();
+        auto file = parts.begin();
+        copyRange(src, o.input, from, to, file->tempPath());
+
+        const size_t runIn = first >= kRunInFrames ? (first - kRunInFrames) / kGridFrames * kGridFrames : 0;
+        const size_t runOut = std::min(units.size(), end + kRunOutFrames);
+        wstool::PartSpan span;
+        span.first = units[runIn].sample;
+        span.start = units[first].sample;
+        span.end = end < units.size() ? units[end].sample : -1;
+        span.rate = rate;
+        parts.addSpan(file->target(), span, readRange(src, o.input, offsetOf(runIn), offsetOf(first)),
+                      readRange(src, o.input, offsetOf(end), offsetOf(runOut)));
+        parts.commit(*file, partSeconds[p]);
+    }
     log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
              " Hz");
     parts.keep();

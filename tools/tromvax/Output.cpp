@@ -36,6 +36,11 @@ WavWriter::WavWriter(const std::string &target) : file_(target), pkt_(wstool::ma
 
 WavWriter::~WavWriter() = default;
 
+void WavWriter::setComment(const std::string &text)
+{
+    avCheck(av_dict_set(&ctx_->metadata, "ICMT", text.c_str(), 0), "out of memory");
+}
+
 void WavWriter::begin(const AVChannelLayout &layout, int rate, int bits)
 {
     stream_ = avformat_new_stream(ctx_.get(), nullptr);

@@ -22,6 +22,8 @@ public:
     WavWriter &operator=(const WavWriter &) = delete;
 
     // Writes the header; `bits` is 16 or 24.
+    // A comment for the file's LIST/INFO chunk; before begin().
+    void setComment(const std::string &text);
     void begin(const AVChannelLayout &layout, int rate, int bits);
     bool begun() const { return stream_ != nullptr; }
 

@@ -7,9 +7,12 @@
 #include "Levels.h"
 #include "Options.h"
 #include "Output.h"
+#include "PartSpan.h"
 #include "ToolLog.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -90,12 +93,50 @@ private:
 
     const Options &o_;
     ToolLog &log_;
+    std::string inputPath_ = o_.input; // what is decoded: the input, or it with its run-in and run-out
+};
+
+// The input of a split part with the audio its span note carries before and
+// after it, in a temporary file beside the output; removed when done.
+class JoinedInput {
+public:
+    JoinedInput(const std::string &output, const std::string &part, const std::vector<uint8_t> &before,
+                const std::vector<uint8_t> &after)
+    {
+        const size_t dot = part.find_last_of("./");
+        path_ = output + ".in" + (dot != std::string::npos && part[dot] == '.' ? part.substr(dot) : "");
+        std::FILE *in = std::fopen(part.c_str(), "rb");
+        if (!in)
+            throw ToolError("cannot open " + part + ": " + std::strerror(errno));
+        std::unique_ptr<std::FILE, int (*)(std::FILE *)> inHolder(in, &std::fclose);
+        std::FILE *out = std::fopen(path_.c_str(), "wb");
+        if (!out)
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        bool ok = before.empty() || std::fwrite(before.data(), 1, before.size(), out) == before.size();
+        std::vector<char> buf(1 << 20);
+        for (size_t n; ok && (n = std::fread(buf.data(), 1, buf.size(), in)) > 0;)
+            ok = std::fwrite(buf.data(), 1, n, out) == n;
+        ok = ok && !std::ferror(in);
+        ok = ok && (after.empty() || std::fwrite(after.data(), 1, after.size(), out) == after.size());
+        const int err = errno;
+        if (std::fclose(out) != 0 || !ok) {
+            std::remove(path_.c_str());
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(ok ? errno : err));
+        }
+    }
+    ~JoinedInput() { std::remove(path_.c_str()); }
+    JoinedInput(const JoinedInput &) = delete;
+    JoinedInput &operator=(const JoinedInput &) = delete;
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
 };
 
 Runner::Source Runner::open()
 {
     Source s;
-    s.dmx = std::make_unique<Demuxer>(o_.input);
+    s.dmx = std::make_unique<Demuxer>(inputPath_);
     AVStream *st = s.dmx->selectAudio(o_.substream);
     s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
     log_.line("Input: " + o_.input);
@@ -177,17 +218,64 @@ void Runner::decode()
         log_.line("Switch -sc " + fixed(*o_.sc, 0) + " accepted; it has no effect");
     const double totalDb = gainDb - o_.attDb;
 
+    // A part of a split source: its span note (read once, then removed) says
+    // where it lies and carries the audio around it.
+    std::vector<uint8_t> before, after;
+    const std::string spanFile = wstool::spanPath(o_.input);
+    const std::optional<wstool::PartSpan> span = wstool::readSpan(spanFile, &before, &after);
+    std::remove(spanFile.c_str());
+    std::unique_ptr<JoinedInput> joined;
+    if (span && (!before.empty() || !after.empty())) {
+        joined = std::make_unique<JoinedInput>(o_.output, o_.input, before, after);
+        inputPath_ = joined->path();
+    }
+    const ChainPlan chainPlan = plan(false, totalDb);
+    std::optional<wstool::PartTrim> trim;
+    int64_t position = 0; // output samples seen so far
+
     Source s = open();
     WavWriter wav(o_.output);
     Chain chain(
-        plan(false, totalDb),
+        chainPlan,
         [&](const AVFrame *f) {
             if (!wav.begun()) {
+                if (span) {
+                    const int64_t shift = std::llround(chainPlan.delayMs * f->sample_rate / 1000.0);
+                    trim = wstool::trimFor(*span, f->sample_rate, shift);
+                    wav.setComment(wstool::trimNote(*trim));
+                    log_.line("Part: source samples " + std::to_string(span->start) + " to " +
+                              (span->end < 0 ? std::string("the end") : std::to_string(span->end)) + ", " +
+                              std::to_string(trim->lead) + " samples of run-in kept before it");
+                }
                 wav.begin(f->ch_layout, f->sample_rate, 16);
                 log_.line("Output: " + o_.output + ", 16-bit PCM, " + layoutName(f->ch_layout) + ", " +
                           std::to_string(f->sample_rate) + " Hz");
             }
-            wav.writeFloat(f);
+            const int64_t from = position;
+            position += f->nb_samples;
+            if (!trim) {
+                wav.writeFloat(f);
+                return;
+            }
+            // Only [skip, skip + count) of the decoded audio is written.
+            const int64_t a = std::max(from, trim->skip);
+            const int64_t b = trim->count < 0 ? position : std::min(position, trim->skip + trim->count);
+            if (a >= b)
+                return;
+            if (a == from && b == position) {
+                wav.writeFloat(f);
+                return;
+            }
+            wstool::FramePtr piece = wstool::makeFrame();
+            piece->format = f->format;
+            piece->sample_rate = f->sample_rate;
+            piece->nb_samples = int(b - a);
+            if (av_channel_layout_copy(&piece->ch_layout, &f->ch_layout) < 0 ||
+                av_frame_get_buffer(piece.get(), 0) < 0)
+                throw ToolError("out of memory");
+            av_samples_copy(piece->extended_data, f->extended_data, 0, int(a - from), int(b - a),
+                            f->ch_layout.nb_channels, AVSampleFormat(f->format));
+            wav.writeFloat(piece.get());
         },
         [&](const std::string &l) { note(l); });
     if (o_.attDb != 0.0)

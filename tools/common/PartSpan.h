@@ -1,0 +1,61 @@
+// How a part of a split source lines up with its neighbours, so that parts
+// decoded and encoded one by one join without gap, overlap or click.
+//
+// The splitter writes a span note beside each part (part path + ".span"): the
+// part's place on the source's sample time line and the audio just before and
+// just after it (run-in and run-out, whole frames of the source). The decoder
+// reads and deletes the note, decodes run-in + part + run-out and trims the
+// result to whole 1024-sample blocks around the part; it tells the encoder
+// which samples belong to the part in the WAV's comment (a LIST/INFO chunk).
+// The encoder codes everything and keeps only the AAC frames of the part.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wstool {
+
+struct PartSpan {
+    int64_t first = 0; // source sample of the first carried sample (run-in included)
+    int64_t start = 0; // source sample where the part's own audio begins
+    int64_t end = -1;  // where it ends; -1: the part runs to the end of the source
+    int rate = 0;      // the source's sample rate
+};
+
+std::string spanPath(const std::string &part);
+
+// Writes the note with its run-in and run-out bytes; throws ToolError.
+void writeSpan(const std::string &path, const PartSpan &span, const std::vector<uint8_t> &before,
+               const std::vector<uint8_t> &after);
+// Reads a note; nothing when the file is missing or is no valid note.
+std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after);
+
+// Which decoded samples a part keeps, at the decoder's output rate.
+struct PartTrim {
+    int64_t skip = 0;  // samples dropped at the start of the decoded audio
+    int64_t count = -1; // samples written after them; -1: all
+    int64_t lead = 0;  // of those, samples before the part's own audio (a multiple of 1024)
+    int64_t keep = -1; // the part's own samples; -1: all after `lead`
+};
+
+// Run-in the encoder needs before a part's first kept frame: its window
+// shapes settle only after a few frames.
+constexpr int64_t kRunInSamples = 4096;
+// Run-out after a part's last kept frame: the encoder looks ahead for
+// transients and the last frame overlaps into the next block.
+constexpr int64_t kRunOutSamples = 2048;
+constexpr int64_t kBlock = 1024;
+
+// Part boundaries fall on whole 1024-sample blocks of the output time line.
+// `shift` is a delay applied to this part alone (silence > 0, cut < 0), in
+// output samples.
+PartTrim trimFor(const PartSpan &span, int outRate, int64_t shift = 0);
+
+// The WAV comment that carries lead and keep from decoder to encoder.
+std::string trimNote(const PartTrim &t);
+// Lead and keep from a WAV comment; nothing when it is no such note.
+std::optional<PartTrim> parseTrimNote(const std::string &note);
+
+} // namespace wstool
