@@ -38,8 +38,13 @@ QString debFile(QString *why)
                                     {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
                                      build + QStringLiteral("/CPackConfig.cmake"), QStringLiteral("-B"), out->path()});
             const QStringList debs = QDir(out->path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
-            if (r.code != 0 || debs.size() != 1)
+            if (r.code != 0 || debs.size() != 1) {
                 failure = QStringLiteral("cpack -G DEB failed (%1): %2%3").arg(r.code).arg(r.out, r.err);
+                // cpack first brings the build up to date; say what stopped it.
+                const QString log = readText(out->path() + QStringLiteral("/_CPack_Packages/Linux/DEB/PreinstallOutput.log"));
+                if (!log.isEmpty())
+                    failure += QStringLiteral("\nEnd of the build's output:\n") + log.right(1500);
+            }
             else
                 deb = out->filePath(debs.first());
         }
