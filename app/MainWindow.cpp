@@ -717,30 +717,15 @@ void MainWindow::openBatch(const QStringList &files)
     batch_->activateWindow();
 }
 
-namespace {
-
-QStringList localFiles(const QMimeData *data)
-{
-    QStringList files;
-    if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl &url : data->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    return files;
-}
-
-} // namespace
-
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!localFiles(event->mimeData()).isEmpty())
+    if (!wsbatch::droppedFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    const QStringList files = localFiles(event->mimeData());
+    const QStringList files = wsbatch::droppedFiles(event->mimeData());
     if (files.isEmpty())
         return;
     event->acceptProposedAction();

@@ -60,8 +60,8 @@ constexpr Box kButtons[7] = {{0, 0, 0, 0},
 // The header colour 0x00BC8E64 (blue 0xBC, green 0x8E, red 0x64).
 const QColor kHeaderBack(0x64, 0x8E, 0xBC);
 
-// Local files offered by a drop, in the order the data lists them; nothing
-// when the data offers no file list.
+} // namespace
+
 QStringList droppedFiles(const QMimeData *data)
 {
     QStringList files;
@@ -72,8 +72,6 @@ QStringList droppedFiles(const QMimeData *data)
             files << url.toLocalFile();
     return files;
 }
-
-} // namespace
 
 QFont batchListFont()
 {
