@@ -225,23 +225,23 @@ TEST_F(Seamless, DamagedNoteIsIgnoredAndRemoved)
 }
 
 // Boundaries land on whole 1024-sample blocks of the output time line; a
-// part keeps up to 4096 samples of run-in, always whole blocks of it.
+// part keeps up to kRunInSamples of run-in, always whole blocks of it.
 TEST(PartTrim, BoundariesOnTheOutputBlockGrid)
 {
-    // 48 kHz AC3, a middle part 3 s long with 5 frames of run-in.
-    PartSpan s{144000 - 7680, 144000, 288000, 48000};
+    // 48 kHz AC3, a middle part 3 s long with 10 frames of run-in.
+    PartSpan s{144000 - 15360, 144000, 288000, 48000};
     PartTrim t = wstool::trimFor(s, 48000);
     // 144000 rounds to 144384 (141 blocks), 288000 to 287744 (281 blocks).
-    EXPECT_EQ(t.lead, 4096);
-    EXPECT_EQ(t.skip, 144384 - (144000 - 7680) - 4096);
+    EXPECT_EQ(t.lead, wstool::kRunInSamples);
+    EXPECT_EQ(t.skip, 144384 - (144000 - 15360) - wstool::kRunInSamples);
     EXPECT_EQ(t.keep, 287744 - 144384);
     EXPECT_EQ(t.count, t.lead + t.keep + wstool::kRunOutSamples);
 
     // Resampled to 44.1 kHz: the run-in starts on a sample of both grids.
-    s = {15 * 7680, 15 * 7680 + 5 * 1536, -1, 48000};
+    s = {15 * 7680, 15 * 7680 + 10 * 1536, -1, 48000};
     t = wstool::trimFor(s, 44100);
-    const long long start = 15 * 7056, boundary = std::llround((15 * 7680 + 5 * 1536) * 44100.0 / 48000 / 1024) * 1024;
-    EXPECT_EQ(t.lead, 4096);
+    const long long start = 15 * 7056, boundary = std::llround((15 * 7680 + 10 * 1536) * 44100.0 / 48000 / 1024) * 1024;
+    EXPECT_EQ(t.lead, wstool::kRunInSamples);
     EXPECT_EQ(start + t.skip + t.lead, boundary);
     EXPECT_EQ(t.keep, -1);
     EXPECT_EQ(t.count, -1);

@@ -42,10 +42,10 @@ struct PartTrim {
 
 // Run-in the encoder needs before a part's first kept frame: its window
 // shapes settle only after a few frames.
-constexpr int64_t kRunInSamples = 4096;
+constexpr int64_t kRunInSamples = 8192;
 // Run-out after a part's last kept frame: the encoder looks ahead for
 // transients and the last frame overlaps into the next block.
-constexpr int64_t kRunOutSamples = 2048;
+constexpr int64_t kRunOutSamples = 4096;
 constexpr int64_t kBlock = 1024;
 
 // Part boundaries fall on whole 1024-sample blocks of the output time line.

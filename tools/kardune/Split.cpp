@@ -132,8 +132,8 @@ std::vector<uint8_t> readRange(std::FILE *src, const std::string &srcPath, uint6
 // of each boundary as well. A part's carried audio starts on a multiple of
 // five frames, so that a resampled part starts on the output's sample grid
 // (five AC3 frames at 48 kHz are 7056 samples at 44.1 kHz).
-constexpr size_t kRunInFrames = 5;
-constexpr size_t kRunOutFrames = 3;
+constexpr size_t kRunInFrames = 6;
+constexpr size_t kRunOutFrames = 4;
 constexpr size_t kGridFrames = 5;
 
 SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
