@@ -156,8 +156,11 @@ void JobPipeline::cleanUp()
     // Parts already handled are gone, so walk every part the split made.
     for (int i = 1;; ++i) {
         bool any = false;
-        if (!ext_.isEmpty())
+        if (!ext_.isEmpty()) {
             any |= QFile::remove(temp_ + partNumber(i) + QLatin1Char('.') + ext_);
+            // The splitter's note beside a part, left when its decode never ran.
+            any |= QFile::remove(temp_ + partNumber(i) + QLatin1Char('.') + ext_ + QStringLiteral(".span"));
+        }
         any |= QFile::remove(temp_ + partNumber(i) + QStringLiteral(".aac"));
         if (!any && i > parts_)
             break;
