@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev
   libavformat-dev libavcodec-dev libavfilter-dev libswresample-dev libavutil-dev ffmpeg
   xvfb xauth ladspa-sdk
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file groff-base
 )
 missing=()
 for p in "${packages[@]}"; do
