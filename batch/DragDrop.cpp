@@ -490,20 +490,12 @@ bool DragDrop::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto *e = static_cast<QDragMoveEvent *>(event);
-        const Qt::DropAction action = List1_OLEDragOver(e->mimeData());
-        if (action == Qt::IgnoreAction) {
-            e->ignore();
-        } else {
-            e->setDropAction(action);
-            e->accept();
-        }
-        return true;
-    }
+    case QEvent::DragMove:
     case QEvent::Drop: {
+        // The drop handlers return the effect; "none" refuses the data.
         auto *e = static_cast<QDropEvent *>(event);
-        const Qt::DropAction action = List1_OLEDragDrop(e->mimeData());
+        const Qt::DropAction action = event->type() == QEvent::Drop ? List1_OLEDragDrop(e->mimeData())
+                                                                    : List1_OLEDragOver(e->mimeData());
         if (action == Qt::IgnoreAction) {
             e->ignore();
         } else {

@@ -17,9 +17,6 @@ using wsjob::JobResult;
 
 namespace {
 
-const char *const kFakeVars[] = {"WS_FAKE_RECORD", "WS_FAKE_DELAY", "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN",
-                                 "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_FAIL"};
-
 struct JobWindow : wsjob::JobHost {
     const QWidget *batch = nullptr;
     int asked = 0;
@@ -36,8 +33,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
         qputenv("WS_FAKE_RECORD", (dir.path() + "/runs.jsonl").toUtf8());
         batchItems() = BatchItemArrays();
         temp = dir.path() + "/temp/";
@@ -54,8 +50,7 @@ protected:
     {
         w.reset();
         batchItems() = BatchItemArrays();
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
     }
     static QString aacOf(const QString &path) { return path.left(path.size() - 3) + "aac"; }
 

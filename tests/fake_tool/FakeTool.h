@@ -20,6 +20,16 @@ inline QString fakeToolPath()
     return QDir::cleanPath(binDir() + QStringLiteral("/fake_tool"));
 }
 
+// Unsets every variable that steers the fake tool, so no test inherits
+// another's settings.
+inline void clearFakeEnvironment()
+{
+    for (const char *v : {"WS_FAKE_RECORD", "WS_FAKE_ECHO_ENV", "WS_FAKE_DELAY", "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN",
+                          "WS_FAKE_GAIN_KIND", "WS_FAKE_PARTS", "WS_FAKE_FAIL", "WS_FAKE_EMPTY", "WS_FAKE_CRASH",
+                          "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT"})
+        qunsetenv(v);
+}
+
 // One run as the fake tool recorded it.
 struct FakeRun {
     QString kind;      // encode, split, join, extract, gain, decode or other

@@ -13,24 +13,17 @@ using namespace wstest;
 
 namespace {
 
-const char *const kFakeVars[] = {"WS_FAKE_RECORD", "WS_FAKE_ECHO_ENV", "WS_FAKE_DELAY",
-                                 "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN", "WS_FAKE_GAIN_KIND",
-                                 "WS_FAKE_PARTS", "WS_FAKE_FAIL", "WS_FAKE_EMPTY", "WS_FAKE_CRASH",
-                                 "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT"};
-
 class FakeTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
         qputenv("WS_FAKE_RECORD", record().toUtf8());
     }
     void TearDown() override
     {
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
     }
     QString path(const QString &name) const { return dir.filePath(name); }
     QString record() const { return path(QStringLiteral("runs.jsonl")); }

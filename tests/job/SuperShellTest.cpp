@@ -22,22 +22,19 @@ using wstest::FakeRun;
 
 namespace {
 
-const char *const kFakeVars[] = {"WS_FAKE_RECORD", "WS_FAKE_ECHO_ENV", "WS_FAKE_SLEEP_MS",
-                                 "WS_FAKE_CRASH", "WS_FAKE_EXIT", "WS_TEST_MARK"};
-
 class Runner : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
+        qunsetenv("WS_TEST_MARK");
         qputenv("WS_FAKE_RECORD", record().toUtf8());
     }
     void TearDown() override
     {
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
+        qunsetenv("WS_TEST_MARK");
         EXPECT_FALSE(isToolRunning());
     }
     QString record() const { return dir.filePath(QStringLiteral("runs.jsonl")); }

@@ -18,10 +18,6 @@ using ws::OptionModel;
 
 namespace {
 
-const char *const kFakeVars[] = {"WS_FAKE_RECORD", "WS_FAKE_DELAY", "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN",
-                                 "WS_FAKE_GAIN_KIND", "WS_FAKE_PARTS", "WS_FAKE_FAIL", "WS_FAKE_EMPTY",
-                                 "WS_FAKE_CRASH", "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT"};
-
 struct Host : JobHost {
     bool batch = false;
     bool answer = true;
@@ -54,8 +50,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
         qputenv("WS_FAKE_RECORD", (dir.path() + "/runs.jsonl").toUtf8());
         T = dir.path() + "/tmp dir/";
         QDir().mkpath(T);
@@ -74,8 +69,7 @@ protected:
     }
     void TearDown() override
     {
-        for (const char *v : kFakeVars)
-            qunsetenv(v);
+        wstest::clearFakeEnvironment();
     }
     void set(const char *name, const QString &text, int index = -1)
     {
