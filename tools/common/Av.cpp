@@ -39,6 +39,14 @@ PacketPtr makePacket()
     return p;
 }
 
+void finishOutput(AVFormatContext *out, const std::string &path)
+{
+    avCheck(av_write_trailer(out), "cannot write " + path);
+    const int err = out->pb->error;
+    avCheck(avio_closep(&out->pb), "cannot write " + path);
+    avCheck(err, "cannot write " + path);
+}
+
 InputFormatPtr openInput(const std::string &path, const AVInputFormat *format)
 {
     AVFormatContext *raw = nullptr;

@@ -66,6 +66,10 @@ using CodecParserPtr = std::unique_ptr<AVCodecParserContext, CodecParserDeleter>
 FramePtr makeFrame();
 PacketPtr makePacket();
 
+// Writes the trailer of an output opened with avio and closes its file;
+// any write error on the way throws ToolError("cannot write <path>: ...").
+void finishOutput(AVFormatContext *out, const std::string &path);
+
 // Opens an input file for demuxing (with stream information read).
 InputFormatPtr openInput(const std::string &path, const AVInputFormat *format = nullptr);
 

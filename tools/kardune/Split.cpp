@@ -247,10 +247,7 @@ public:
 
     void finish()
     {
-        wstool::avCheck(av_write_trailer(out_.get()), "cannot write " + path_);
-        const int err = out_->pb->error;
-        wstool::avCheck(avio_closep(&out_->pb), "cannot write " + path_);
-        wstool::avCheck(err, "cannot write " + path_);
+        wstool::finishOutput(out_.get(), path_);
     }
 
     int64_t samples() const { return written_; }
