@@ -100,23 +100,6 @@ protected:
     QTemporaryDir dir;
 };
 
-// The raw data blocks of an ADTS stream, headers removed.
-QByteArray adtsPayload(const QByteArray &adts, int *frames)
-{
-    QByteArray raw;
-    *frames = 0;
-    for (int pos = 0; pos < adts.size();) {
-        const auto h = wstool::parseAdtsHeader(reinterpret_cast<const uint8_t *>(adts.constData()) + pos,
-                                               size_t(adts.size() - pos));
-        if (!h || pos + h->frameSize > adts.size())
-            return {};
-        raw += adts.mid(pos + h->headerSize, h->frameSize - h->headerSize);
-        pos += h->frameSize;
-        ++*frames;
-    }
-    return raw;
-}
-
 } // namespace
 
 TEST_F(AacEncTest, StereoPresetMakesAdtsThatMatchesTheSource)

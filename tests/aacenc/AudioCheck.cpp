@@ -1,5 +1,6 @@
 #include "AudioCheck.h"
 
+#include "AacStreamHeaders.h"
 #include "Av.h"
 #include "TestSupport.h"
 
@@ -141,5 +142,22 @@ int runTool(const std::function<int(const std::vector<std::string> &, std::ostre
         *err = e.str();
     return rc;
 }
+
+QByteArray adtsPayload(const QByteArray &adts, int *frames)
+{
+    QByteArray raw;
+    *frames = 0;
+    for (int pos = 0; pos < adts.size();) {
+        const auto h = wstool::parseAdtsHeader(reinterpret_cast<const uint8_t *>(adts.constData()) + pos,
+                                               size_t(adts.size() - pos));
+        if (!h || pos + h->frameSize > adts.size())
+            return {};
+        raw += adts.mid(pos + h->headerSize, h->frameSize - h->headerSize);
+        pos += h->frameSize;
+        ++*frames;
+    }
+    return raw;
+}
+
 
 } // namespace audiocheck

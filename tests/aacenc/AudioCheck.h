@@ -51,6 +51,10 @@ double toneAmplitude(const Pcm &p, int ch, double freq, size_t from, size_t to);
 // error, and the channel count through `channels`.
 int64_t decodeRawAac(const QByteArray &raw, const std::vector<uint8_t> &asc, int *channels);
 
+// The raw data blocks of an ADTS stream, headers removed, and the number of
+// frames; empty when the stream is damaged.
+QByteArray adtsPayload(const QByteArray &adts, int *frames);
+
 // Runs a tool's in-process entry point with words as the front end would
 // split them; the output and error texts come back through the pointers.
 int runTool(const std::function<int(const std::vector<std::string> &, std::ostream &, std::ostream &)> &tool,

@@ -41,6 +41,10 @@ TEST(AacEncCommandLine, ReadsThePresetAndQualityFormsOfTheFrontEnd)
     for (const Preset &p : presets())
         EXPECT_EQ(parseRequest({"-if", "w", std::string("-") + p.name, "-of", "o"}).preset, p.name);
     EXPECT_TRUE(parseRequest({"--help"}).help);
+
+    // Worker threads: by default one per core (0), or as many as asked.
+    EXPECT_EQ(r.threads, 0);
+    EXPECT_EQ(parseRequest({"-if", "w", "-threads", "3", "-normal", "-of", "o"}).threads, 3);
 }
 
 TEST(AacEncCommandLine, RejectsWhatItCannotUse)
@@ -58,6 +62,10 @@ TEST(AacEncCommandLine, RejectsWhatItCannotUse)
         {"-normal", "-of", "o"},                            // no input
         {"-if", "w", "-normal"},                            // no output
         {"-if", "w", "-if", "v", "-of", "o"},               // input twice
+        {"-if", "w", "-threads", "0", "-of", "o"},          // no workers
+        {"-if", "w", "-threads", "1.5", "-of", "o"},
+        {"-if", "w", "-threads", "65", "-of", "o"},
+        {"-if", "w", "-of", "o", "-threads"},
     };
     for (const auto &words : bad)
         EXPECT_THROW(parseRequest(words), wstool::UsageError) << wstool::joinWords(words);

@@ -12,8 +12,8 @@ std::string usage()
 {
     return R"(aacenc - encodes a PCM WAV file to AAC-LC with FFmpeg's native AAC encoder
 
-  aacenc -if WAV -PRESET [-adif] [-lfe] -of AAC
-  aacenc -if WAV -vbrhi -qvbr QUALITY [-adif] [-lfe] -of AAC
+  aacenc -if WAV -PRESET [-adif] [-lfe] [-threads N] -of AAC
+  aacenc -if WAV -vbrhi -qvbr QUALITY [-adif] [-lfe] [-threads N] -of AAC
 
   -PRESET       one of -tape -radio -internet -streaming -normal -extreme
                 -archive -ultra: an average bit rate and a cut-off frequency
@@ -28,6 +28,11 @@ std::string usage()
                 instead of ADTS frames.
   -lfe          keep the LFE channel of six-channel input. Without it,
                 six-channel (5.1) input is encoded as 5.0 (the LFE is left out).
+  -threads N    encode on N worker threads (1 ... 64); by default one per
+                processor core. A long input is cut into overlapping chunks
+                that are encoded side by side and spliced without gap or
+                click; the output is the same for the same N. -threads 1
+                encodes in one go.
 
   WAV: 8/16/24/32-bit PCM or 32/64-bit float, 1 to 6 channels, one of the AAC
   sample rates (8000 ... 96000 Hz). The output is written under a temporary
@@ -72,9 +77,10 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
         const EncodeResult res = encode(r);
         char line[512];
         std::snprintf(line, sizeof line,
-                      "aacenc: %s: %.3f s, %d channels at %d Hz, %.1f kbit/s (target %lld kbit/s, %s)\n",
+                      "aacenc: %s: %.3f s, %d channels at %d Hz, %.1f kbit/s (target %lld kbit/s, %s, %d %s)\n",
                       r.output.c_str(), res.seconds(), res.channels, res.sampleRate, res.kbps(),
-                      static_cast<long long>(res.rate.bitRate / 1000), r.adif ? "ADIF" : "ADTS");
+                      static_cast<long long>(res.rate.bitRate / 1000), r.adif ? "ADIF" : "ADTS", res.chunks,
+                      res.chunks == 1 ? "chunk" : "chunks");
         out << line;
     } catch (const std::exception &e) {
         err << "aacenc: " << e.what() << "\n";

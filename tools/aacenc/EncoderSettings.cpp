@@ -11,6 +11,10 @@ namespace aacenc {
 
 using wstool::UsageError;
 
+namespace {
+constexpr int kMaxThreads = 64;
+}
+
 const std::vector<Preset> &presets()
 {
     static const std::vector<Preset> table = {
@@ -53,6 +57,13 @@ Request parseRequest(const std::vector<std::string> &words)
             r.adif = true;
         } else if (w == "-lfe") {
             r.keepLfe = true;
+        } else if (w == "-threads") {
+            const std::string &v = value(i, w);
+            const auto n = wstool::parseNumber(v);
+            if (!n || *n != std::floor(*n) || *n < 1 || *n > kMaxThreads)
+                throw UsageError("thread count \"" + v + "\" after -threads is not a whole number in 1 ... " +
+                                 std::to_string(kMaxThreads));
+            r.threads = int(*n);
         } else if (w == "-vbrhi") {
             vbrhi = true;
         } else if (w == "-qvbr") {

@@ -28,9 +28,11 @@ struct Request {
     std::optional<double> quality; // 0.05 … 1.0 (-qvbr 5 … 100)
     bool adif = false;
     bool keepLfe = false;
+    int threads = 0; // -threads N; 0: one worker per processor core
 };
 
-// Reads "-if WAV -normal [-adif] [-lfe] -of AAC" or "-if WAV -vbrhi -qvbr 35 … -of AAC";
+// Reads "-if WAV -normal [-adif] [-lfe] -of AAC" or "-if WAV -vbrhi -qvbr 35 … -of AAC",
+// each optionally with "-threads N";
 // throws wstool::UsageError with a one-line reason.
 Request parseRequest(const std::vector<std::string> &words);
 

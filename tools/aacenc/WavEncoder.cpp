@@ -2,12 +2,16 @@
 
 #include "AacStreamHeaders.h"
 #include "AtomicFile.h"
+#include "ParallelEncode.h"
 #include "PartSpan.h"
 #include "WavInput.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <sys/stat.h>
 
 namespace aacenc {
@@ -145,89 +149,33 @@ private:
     int peakBytes_ = 0;
 };
 
-// FFmpeg's native AAC-LC encoder and the packets it hands to a sink.
-class Encoder {
-public:
-    Encoder(const AVChannelLayout &layout, int sampleRate, const RateChoice &rate)
-    {
-        const AVCodec *codec = avcodec_find_encoder_by_name("aac");
-        if (!codec)
-            throw ToolError("FFmpeg's AAC encoder is not available");
-        ctx_.reset(avcodec_alloc_context3(codec));
-        if (!ctx_)
-            throw ToolError("out of memory");
-        ctx_->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        ctx_->sample_rate = sampleRate;
-        wstool::avCheck(av_channel_layout_copy(&ctx_->ch_layout, &layout), "out of memory");
-        ctx_->bit_rate = rate.bitRate;
-        ctx_->cutoff = rate.cutoff;
-        ctx_->profile = FF_PROFILE_AAC_LOW;
-        ctx_->time_base = AVRational{1, sampleRate};
-        ctx_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        wstool::avCheck(avcodec_open2(ctx_.get(), codec, nullptr), "cannot start the AAC encoder");
-        frame_ = wstool::makeFrame();
-        frame_->format = AV_SAMPLE_FMT_FLTP;
-        frame_->sample_rate = sampleRate;
-        frame_->nb_samples = ctx_->frame_size;
-        wstool::avCheck(av_channel_layout_copy(&frame_->ch_layout, &layout), "out of memory");
-        wstool::avCheck(av_frame_get_buffer(frame_.get(), 0), "out of memory");
-        pkt_ = wstool::makePacket();
-    }
-
-    const AVCodecContext *context() const { return ctx_.get(); }
-    int frameSize() const { return ctx_->frame_size; }
-
-    // Encodes `n` samples from the FIFO (n <= frameSize()).
-    void encodeFrom(AVAudioFifo *fifo, int n, PacketSink &sink)
-    {
-        wstool::avCheck(av_frame_make_writable(frame_.get()), "out of memory");
-        frame_->nb_samples = n;
-        if (av_audio_fifo_read(fifo, reinterpret_cast<void **>(frame_->data), n) != n)
-            throw ToolError("internal error: sample FIFO underrun");
-        frame_->pts = pts_;
-        pts_ += n;
-        wstool::avCheck(avcodec_send_frame(ctx_.get(), frame_.get()), "AAC encoding failed");
-        drain(sink);
-    }
-
-    void flush(PacketSink &sink)
-    {
-        wstool::avCheck(avcodec_send_frame(ctx_.get(), nullptr), "AAC encoding failed");
-        drain(sink);
-    }
-
-private:
-    void drain(PacketSink &sink)
-    {
-        for (;;) {
-            const int err = avcodec_receive_packet(ctx_.get(), pkt_.get());
-            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
-                return;
-            wstool::avCheck(err, "AAC encoding failed");
-            sink.packet(pkt_.get(), ctx_.get());
-            av_packet_unref(pkt_.get());
-        }
-    }
-
-    wstool::CodecContextPtr ctx_;
-    wstool::FramePtr frame_;
-    wstool::PacketPtr pkt_;
-    int64_t pts_ = 0;
+// The packets of a single encode that a part keeps: decoding packet n gives
+// input samples [(n - 1) * frame, n * frame) (the encoder primes one frame),
+// so the first part keeps its priming packet, as a single encode would, and
+// a later part starts with the packet of sample `lead`. last -1: to the end.
+struct KeptPackets {
+    int64_t first = 0, last = -1;
 };
 
+KeptPackets keptPackets(const std::optional<wstool::PartTrim> &trim, int frame)
+{
+    KeptPackets k;
+    if (!trim)
+        return k;
+    k.first = trim->lead > 0 ? trim->lead / frame + 1 : 0;
+    k.last = trim->keep < 0 ? -1 : (trim->lead + trim->keep + frame - 1) / frame;
+    return k;
+}
+
 // Passes on only the packets of one part of a split source: the WAV holds
-// `lead` samples of run-in before the part and run-out after it. Decoding
-// packet n gives input samples [(n - 1) * frame, n * frame) (the encoder
-// primes one frame), so the first part keeps its priming packet, as a single
-// encode would, and a later part starts with the packet of sample `lead`.
-// Keeping whole frames of a continuous signal on both sides of each
+// `lead` samples of run-in before the part and run-out after it. Keeping whole frames of a continuous signal on both sides of each
 // boundary makes the frames of neighbouring parts overlap-add seamlessly.
 class PartSink : public PacketSink {
 public:
-    PartSink(std::unique_ptr<PacketSink> next, const wstool::PartTrim &trim, int frame) : next_(std::move(next))
+    PartSink(std::unique_ptr<PacketSink> next, const KeptPackets &kept) : next_(std::move(next))
     {
-        first_ = trim.lead > 0 ? trim.lead / frame + 1 : 0;
-        last_ = trim.keep < 0 ? -1 : (trim.lead + trim.keep + frame - 1) / frame;
+        first_ = kept.first;
+        last_ = kept.last;
     }
     void start(const AVCodecContext *enc) override { next_->start(enc); }
     void packet(AVPacket *pkt, const AVCodecContext *enc) override
@@ -315,6 +263,28 @@ WavSource::~WavSource()
     av_channel_layout_uninit(&coded_);
 }
 
+int64_t WavSource::declaredSamples() const
+{
+    const AVStream *st = in_->streams[0];
+    if (st->duration <= 0 || st->duration == AV_NOPTS_VALUE)
+        return -1;
+    return av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
+}
+
+void WavSource::seekTo(int64_t sample)
+{
+    if (sample <= 0)
+        return;
+    const AVStream *st = in_->streams[0];
+    const int64_t ts = av_rescale_q(sample, AVRational{1, rate_}, st->time_base);
+    // PCM seeks to the exact sample frame; whatever lies before the target
+    // in the first packet read is dropped. Without seeking, read from the start.
+    if (av_seek_frame(in_.get(), 0, ts, AVSEEK_FLAG_BACKWARD) >= 0)
+        seekTarget_ = sample;
+    else
+        skip_ = sample;
+}
+
 int WavSource::codedFullRangeChannels() const
 {
     return coded_.nb_channels - (av_channel_layout_index_from_channel(&coded_, AV_CHAN_LOW_FREQUENCY) >= 0);
@@ -330,12 +300,14 @@ void WavSource::convertFrame(AVAudioFifo *fifo)
     }
     const int got = swr_convert(swr_.get(), all.data(), n, const_cast<const uint8_t **>(frame_->extended_data), n);
     wstool::avCheck(got, "cannot convert the samples of " + path_);
+    const int drop = int(std::min<int64_t>(skip_, got));
+    skip_ -= drop;
     std::vector<void *> kept;
     for (int c : keep_)
-        kept.push_back(planes_[size_t(c)].data());
-    if (av_audio_fifo_write(fifo, kept.data(), got) != got)
+        kept.push_back(planes_[size_t(c)].data() + drop);
+    if (av_audio_fifo_write(fifo, kept.data(), got - drop) != got - drop)
         throw ToolError("out of memory");
-    samples_ += got;
+    samples_ += got - drop;
 }
 
 bool WavSource::readInto(AVAudioFifo *fifo)
@@ -362,6 +334,17 @@ bool WavSource::readInto(AVAudioFifo *fifo)
         if (pkt_->stream_index == 0) {
             if (pkt_->size % blockAlign_ != 0)
                 throw ToolError(path_ + " ends inside a sample frame (the file is truncated)");
+            if (seekTarget_ >= 0) {
+                // Where the seek landed: at or before the target.
+                const AVStream *st = in_->streams[0];
+                const int64_t at = pkt_->pts == AV_NOPTS_VALUE
+                                       ? -1
+                                       : av_rescale_q(pkt_->pts, st->time_base, AVRational{1, rate_});
+                if (at < 0 || at > seekTarget_)
+                    throw ToolError("cannot seek in " + path_);
+                skip_ = seekTarget_ - at;
+                seekTarget_ = -1;
+            }
             err = avcodec_send_packet(dec_.get(), pkt_.get());
             av_packet_unref(pkt_.get());
             wstool::avCheck(err, "cannot decode " + path_);
@@ -372,9 +355,83 @@ bool WavSource::readInto(AVAudioFifo *fifo)
     return false;
 }
 
+namespace {
+// Opening FFmpeg's AAC encoder fills process-wide tables; encoders of
+// worker threads are opened one at a time.
+std::mutex openMutex;
+}
+
+Encoder::Encoder(const AVChannelLayout &layout, int sampleRate, const RateChoice &rate)
+{
+    const AVCodec *codec = avcodec_find_encoder_by_name("aac");
+    if (!codec)
+        throw ToolError("FFmpeg's AAC encoder is not available");
+    ctx_.reset(avcodec_alloc_context3(codec));
+    if (!ctx_)
+        throw ToolError("out of memory");
+    ctx_->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    ctx_->sample_rate = sampleRate;
+    wstool::avCheck(av_channel_layout_copy(&ctx_->ch_layout, &layout), "out of memory");
+    ctx_->bit_rate = rate.bitRate;
+    ctx_->cutoff = rate.cutoff;
+    ctx_->profile = FF_PROFILE_AAC_LOW;
+    ctx_->time_base = AVRational{1, sampleRate};
+    ctx_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    {
+        std::lock_guard<std::mutex> lock(openMutex);
+        wstool::avCheck(avcodec_open2(ctx_.get(), codec, nullptr), "cannot start the AAC encoder");
+    }
+    frame_ = wstool::makeFrame();
+    frame_->format = AV_SAMPLE_FMT_FLTP;
+    frame_->sample_rate = sampleRate;
+    frame_->nb_samples = ctx_->frame_size;
+    wstool::avCheck(av_channel_layout_copy(&frame_->ch_layout, &layout), "out of memory");
+    wstool::avCheck(av_frame_get_buffer(frame_.get(), 0), "out of memory");
+    pkt_ = wstool::makePacket();
+}
+
+void Encoder::encodeFrom(AVAudioFifo *fifo, int n, PacketSink &sink)
+{
+    wstool::avCheck(av_frame_make_writable(frame_.get()), "out of memory");
+    frame_->nb_samples = n;
+    if (av_audio_fifo_read(fifo, reinterpret_cast<void **>(frame_->data), n) != n)
+        throw ToolError("internal error: sample FIFO underrun");
+    frame_->pts = pts_;
+    pts_ += n;
+    wstool::avCheck(avcodec_send_frame(ctx_.get(), frame_.get()), "AAC encoding failed");
+    drain(sink);
+}
+
+void Encoder::flush(PacketSink &sink)
+{
+    wstool::avCheck(avcodec_send_frame(ctx_.get(), nullptr), "AAC encoding failed");
+    drain(sink);
+}
+
+void Encoder::drain(PacketSink &sink)
+{
+    for (;;) {
+        const int err = avcodec_receive_packet(ctx_.get(), pkt_.get());
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return;
+        wstool::avCheck(err, "AAC encoding failed");
+        sink.packet(pkt_.get(), ctx_.get());
+        av_packet_unref(pkt_.get());
+    }
+}
+
 std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path) { return std::make_unique<AdtsSink>(path); }
 
 std::unique_ptr<PacketSink> makeAdifSink(const std::string &path) { return std::make_unique<AdifSink>(path); }
+
+namespace {
+int workerCount(const Request &r)
+{
+    if (r.threads > 0)
+        return r.threads;
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
+} // namespace
 
 EncodeResult encode(const Request &r)
 {
@@ -385,32 +442,58 @@ EncodeResult encode(const Request &r)
     result.rate = chooseRate(r, src.inputChannels(), src.codedFullRangeChannels(), src.sampleRate());
 
     Encoder enc(src.codedLayout(), src.sampleRate(), result.rate);
-    wstool::AudioFifoPtr fifo(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, result.channels, enc.frameSize() * 4));
-    if (!fifo)
-        throw ToolError("out of memory");
+    const int frame = enc.frameSize();
+    // A part of a split source keeps only its own frames.
+    const std::optional<wstool::PartTrim> trim = wstool::parseTrimNote(src.comment());
+    const KeptPackets kept = keptPackets(trim, frame);
 
     wstool::AtomicFile out(r.output);
-    std::unique_ptr<PacketSink> sink = r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath());
-    // A part of a split source keeps only its own frames.
-    if (const auto trim = wstool::parseTrimNote(src.comment()))
-        sink = std::make_unique<PartSink>(std::move(sink), *trim, enc.frameSize());
-    sink->start(enc.context());
-    while (src.readInto(fifo.get()))
-        while (av_audio_fifo_size(fifo.get()) >= enc.frameSize())
-            enc.encodeFrom(fifo.get(), enc.frameSize(), *sink);
-    if (src.samplesRead() == 0)
-        throw ToolError(r.input + " holds no audio");
-    if (const int rest = av_audio_fifo_size(fifo.get()); rest > 0)
-        enc.encodeFrom(fifo.get(), rest, *sink);
-    enc.flush(*sink);
-    sink->finish();
-    sink.reset();
+    auto makeSink = [&] { return r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()); };
+
+    // Long inputs are encoded in chunks on every core; a file that holds
+    // less than its header tells is encoded in one go.
+    bool done = false;
+    const int64_t declared = src.declaredSamples();
+    if (const int threads = workerCount(r); threads > 1 && declared > 0) {
+        ChunkJob job{r.input, r.keepLfe, result.rate,
+                     planChunks(declared, kept.first, kept.last, threads, chunkLimits(src.sampleRate())), threads};
+        if (job.plan.size() > 1) {
+            try {
+                std::unique_ptr<PacketSink> sink = makeSink();
+                sink->start(enc.context());
+                result.samples = encodeChunks(job, *sink, enc.context());
+                sink->finish();
+                result.chunks = int(job.plan.size());
+                done = true;
+            } catch (const ShortInput &) {
+            }
+        }
+    }
+
+    if (!done) {
+        wstool::AudioFifoPtr fifo(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, result.channels, frame * 4));
+        if (!fifo)
+            throw ToolError("out of memory");
+        std::unique_ptr<PacketSink> sink = makeSink();
+        if (trim)
+            sink = std::make_unique<PartSink>(std::move(sink), kept);
+        sink->start(enc.context());
+        while (src.readInto(fifo.get()))
+            while (av_audio_fifo_size(fifo.get()) >= frame)
+                enc.encodeFrom(fifo.get(), frame, *sink);
+        if (src.samplesRead() == 0)
+            throw ToolError(r.input + " holds no audio");
+        if (const int rest = av_audio_fifo_size(fifo.get()); rest > 0)
+            enc.encodeFrom(fifo.get(), rest, *sink);
+        enc.flush(*sink);
+        sink->finish();
+        result.samples = src.samplesRead();
+    }
 
     struct stat st;
     result.bytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
     if (!out.commit())
         throw ToolError("cannot name the output " + r.output + ": " + std::strerror(errno));
-    result.samples = src.samplesRead();
     return result;
 }
 

@@ -29,9 +29,15 @@ public:
     // The file's comment (LIST/INFO), empty when it has none.
     std::string comment() const;
 
+    // Samples in the file as its header tells; -1 when it does not tell.
+    int64_t declaredSamples() const;
+    // Positions reading at sample `sample` (before the first readInto).
+    void seekTo(int64_t sample);
+
     // Decodes the next piece of the file into `fifo` (planar float, coded
     // channels); false at the end of the file.
     bool readInto(AVAudioFifo *fifo);
+    // Samples read since the start or the seek position.
     int64_t samplesRead() const { return samples_; }
 
 private:
@@ -49,6 +55,8 @@ private:
     std::vector<std::vector<float>> planes_;
     int rate_ = 0, inputChannels_ = 0, blockAlign_ = 0;
     int64_t samples_ = 0;
+    int64_t seekTarget_ = -1; // until the first packet after a seek is read
+    int64_t skip_ = 0;        // samples still to drop before the seek target
     bool eof_ = false;
     std::string format_;
 };
@@ -68,11 +76,33 @@ std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path);
 // followed by the raw data blocks.
 std::unique_ptr<PacketSink> makeAdifSink(const std::string &path);
 
+// FFmpeg's native AAC-LC encoder; hands its packets to a sink.
+class Encoder {
+public:
+    Encoder(const AVChannelLayout &layout, int sampleRate, const RateChoice &rate);
+    const AVCodecContext *context() const { return ctx_.get(); }
+    int frameSize() const { return ctx_->frame_size; }
+    // The first frame's time stamp: its sample position in the input.
+    void startAt(int64_t pts) { pts_ = pts; }
+    // Encodes `n` samples from the FIFO (n <= frameSize()).
+    void encodeFrom(AVAudioFifo *fifo, int n, PacketSink &sink);
+    void flush(PacketSink &sink);
+
+private:
+    void drain(PacketSink &sink);
+
+    wstool::CodecContextPtr ctx_;
+    wstool::FramePtr frame_;
+    wstool::PacketPtr pkt_;
+    int64_t pts_ = 0;
+};
+
 struct EncodeResult {
     int64_t samples = 0;
     int sampleRate = 0;
     int channels = 0; // coded channels
     RateChoice rate;
+    int chunks = 1;   // encoded side by side on worker threads
     uint64_t bytes = 0;
     double seconds() const { return sampleRate ? double(samples) / sampleRate : 0; }
     double kbps() const { return samples ? double(bytes) * 8 / seconds() / 1000 : 0; }
