@@ -125,6 +125,7 @@ Figures measure(const Pcm &ref, const Pcm &out, double partSeconds, int maxLag)
         prev = lags[k];
     }
     f.lag = lags[0];
+    f.lags = lags;
 
     // Level: the front end may apply a gain; fit it on the first part.
     {

@@ -32,6 +32,7 @@ struct Figures {
     bool ok = false;
     QString why;
     int lag = 0;               // output sample that matches reference sample 0
+    std::vector<int> lags;     // the same for each part (a join that adds samples shifts the rest)
     double gain = 1;           // output level over reference level
     double snrDb = 0;          // whole signal
     double medianErrorDb = 0;  // median error power of 50 ms windows inside parts, dBFS

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <sstream>
 
 namespace wstool {
@@ -78,7 +79,7 @@ std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *
         default: na = v; break;
         }
     }
-    if (!std::all_of(std::begin(seen), std::end(seen), [](bool b) { return b; }) || s.rate <= 0 || s.first < 0 ||
+    if (!std::all_of(std::begin(seen), std::end(seen), [](bool b) { return b; }) || s.rate <= 0 ||
         s.start < s.first || (s.end >= 0 && s.end <= s.start) || nb < 0 || na < 0 || nb > (1 << 26) ||
         na > (1 << 26))
         return std::nullopt;
@@ -108,6 +109,20 @@ PartTrim trimFor(const PartSpan &span, int outRate, int64_t shift)
         t.count = t.lead + t.keep + kRunOutSamples;
     }
     return t;
+}
+
+int64_t resampleAlignment(const PartSpan &span, int outRate)
+{
+    if (outRate <= 0 || outRate == span.rate)
+        return 0;
+    const int64_t period = span.rate / std::gcd(span.rate, outRate);
+    return ((-span.first) % period + period) % period;
+}
+
+int64_t blockDelay(int64_t samples)
+{
+    const int64_t blocks = (std::llabs(samples) + kBlock / 2) / kBlock;
+    return samples < 0 ? -blocks * kBlock : blocks * kBlock;
 }
 
 std::string trimNote(const PartTrim &t)

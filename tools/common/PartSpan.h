@@ -17,8 +17,12 @@
 
 namespace wstool {
 
+// Sample numbers count on the time line of a single decode of the whole
+// source: sample 0 is the first one that decode gives (for an MP3 with an
+// encoder-delay tag, the first after the tag frame and the delay), so a
+// part's run-in may start before it.
 struct PartSpan {
-    int64_t first = 0; // source sample of the first carried sample (run-in included)
+    int64_t first = 0; // source sample of the first decoded sample (run-in included)
     int64_t start = 0; // source sample where the part's own audio begins
     int64_t end = -1;  // where it ends; -1: the part runs to the end of the source
     int rate = 0;      // the source's sample rate
@@ -50,8 +54,19 @@ constexpr int64_t kBlock = 1024;
 
 // Part boundaries fall on whole 1024-sample blocks of the output time line.
 // `shift` is a delay applied to this part alone (silence > 0, cut < 0), in
-// output samples.
+// output samples; a multiple of kBlock keeps the parts after it on the grid.
 PartTrim trimFor(const PartSpan &span, int outRate, int64_t shift = 0);
+
+// Source samples to drop from the start of a part's decoded audio before it
+// is resampled to `outRate`, so that it starts on a sample both rates share
+// (as the single decode's first sample does) and the resampled part lines up
+// with a single pass to the sample; 0 without resampling.
+int64_t resampleAlignment(const PartSpan &span, int outRate);
+
+// A delay of `samples` for the first part of a split source, rounded to
+// whole blocks: the parts after it know nothing of the delay and start on
+// the block grid, so the first part must end on it too.
+int64_t blockDelay(int64_t samples);
 
 // The WAV comment that carries lead and keep from decoder to encoder.
 std::string trimNote(const PartTrim &t);

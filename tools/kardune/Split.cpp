@@ -73,8 +73,8 @@ public:
                   " s, " + std::to_string(bytes) + " bytes");
     }
 
-    // The span note of a part, written before the part itself is named, so
-    // that a failed run removes it with the parts.
+    // The span note of a part, listed with the parts, so that a failed run
+    // removes it too.
     void addSpan(const std::string &part, const wstool::PartSpan &span, const std::vector<uint8_t> &before,
                  const std::vector<uint8_t> &after)
     {
@@ -261,6 +261,12 @@ private:
     int64_t written_ = 0;
 };
 
+// Audio carried before and after each PCM part: the encoder's run-in and
+// run-out, the rounding of the boundaries to whole blocks and the
+// resampler's reach, with room for a resampling down to 32 kHz.
+constexpr double kPcmRunInSeconds = 0.3;
+constexpr double kPcmRunOutSeconds = 0.15;
+
 SplitResult splitWav(const Options &o, wstool::ToolLog &log)
 {
     wstool::InputFormatPtr in = wstool::openWavInput(o.input);
@@ -277,6 +283,11 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
     PartPlan plan(o.lengths);
     std::unique_ptr<AtomicFile> file;
     std::unique_ptr<WavPartWriter> writer;
+    struct Made {
+        std::string name;
+        int64_t start;
+    };
+    std::vector<Made> made;
     auto closePart = [&]() {
         writer->finish();
         parts.commit(*file, double(writer->samples()) / rate);
@@ -284,6 +295,10 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         file.reset();
     };
 
+    // The samples must lie in the file as one run of bytes, for the span
+    // notes to copy the audio around each part from it.
+    int64_t dataStart = -1;
+    bool contiguous = true;
     int64_t pos = 0;
     int64_t end = plan.nextEndSample(0, rate);
     wstool::PacketPtr pkt = wstool::makePacket();
@@ -298,12 +313,16 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         }
         if (pkt->size % blockAlign != 0)
             throw ToolError(o.input + " ends inside a sample frame (the file is truncated)");
+        if (dataStart < 0)
+            dataStart = pkt->pos;
+        contiguous = contiguous && pkt->pos >= 0 && pkt->pos == dataStart + pos * blockAlign;
         const uint8_t *data = pkt->data;
         int64_t left = pkt->size / blockAlign;
         while (left > 0) {
             if (!writer) {
                 file = parts.begin();
                 writer = std::make_unique<WavPartWriter>(file->tempPath(), par, large);
+                made.push_back({file->target(), pos});
             }
             const int64_t take = end < 0 ? left : std::min(left, end - pos);
             writer->write(data, take);
@@ -323,6 +342,29 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         closePart();
     log.line("Source: " + std::to_string(pos) + " samples at " + std::to_string(rate) + " Hz, " +
              codec);
+
+    // Span notes, once the source's length is known: each carries the PCM
+    // bytes just before and after its part, in the part's own format.
+    if (!contiguous) {
+        log.line("Note: the source's samples are not stored in one piece; the parts get no span notes");
+    } else if (made.size() > 1) {
+        std::unique_ptr<std::FILE, int (*)(std::FILE *)> src(std::fopen(o.input.c_str(), "rb"), &std::fclose);
+        if (!src)
+            throw ToolError("cannot open " + o.input + ": " + std::strerror(errno));
+        const int64_t runIn = std::llround(kPcmRunInSeconds * rate);
+        const int64_t runOut = std::llround(kPcmRunOutSeconds * rate);
+        const auto at = [&](int64_t sample) { return uint64_t(dataStart + sample * blockAlign); };
+        for (size_t p = 0; p < made.size(); ++p) {
+            wstool::PartSpan span;
+            span.start = made[p].start;
+            span.first = std::max<int64_t>(0, span.start - runIn);
+            span.end = p + 1 < made.size() ? made[p + 1].start : -1;
+            span.rate = rate;
+            const int64_t end = span.end < 0 ? pos : span.end;
+            parts.addSpan(made[p].name, span, readRange(src.get(), o.input, at(span.first), at(span.start)),
+                          readRange(src.get(), o.input, at(end), at(std::min(pos, end + runOut))));
+        }
+    }
     parts.keep();
     return parts.result;
 }

@@ -429,6 +429,7 @@ void Chain::push(AVFrame *frame)
         if (cutRemaining_ > 0)
             note_("Delay: " + fixed(plan_.delayMs, 0) + " ms, the first " + std::to_string(cutRemaining_) +
                   " samples cut");
+        cutRemaining_ += std::max<int64_t>(0, plan_.dropSamples);
     }
     wstool::FramePtr rest;
     if (cutRemaining_ > 0) {

@@ -27,6 +27,7 @@ struct ChainPlan {
     std::optional<int> rate;   // output rate; the source rate when unset
     double gainDb = 0.0;       // gain after the channel mix
     double delayMs = 0.0;      // > 0: silence first; < 0: cut from the start
+    int64_t dropSamples = 0;   // source samples dropped before all else (no note)
     std::optional<double> lowpassHz; // low-pass on the surround channels
     std::optional<double> centreDb;  // down-mix levels; the source's coded
     std::optional<double> surroundDb; // levels (or -3 dB) when unset

@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 
@@ -102,13 +103,48 @@ AVStream *Demuxer::selectAudio(std::optional<int> substream)
     return audio_;
 }
 
+bool Demuxer::carry(std::vector<uint8_t> before, std::vector<uint8_t> after)
+{
+    const AVCodecParameters *par = audio_ ? audio_->codecpar : nullptr;
+    const AVCodecDescriptor *d = par ? avcodec_descriptor_get(par->codec_id) : nullptr;
+    if (!d || std::string(d->name).rfind("pcm_", 0) != 0 || par->block_align <= 0 ||
+        before.size() % size_t(par->block_align) != 0 || after.size() % size_t(par->block_align) != 0 ||
+        before.size() > size_t(INT_MAX) || after.size() > size_t(INT_MAX))
+        return false;
+    before_ = std::move(before);
+    after_ = std::move(after);
+    return true;
+}
+
+namespace {
+
+// A packet of the audio stream holding `bytes`, which are then released.
+void carriedPacket(AVPacket *pkt, std::vector<uint8_t> &bytes, int stream)
+{
+    avCheck(av_new_packet(pkt, int(bytes.size())), "out of memory");
+    std::copy(bytes.begin(), bytes.end(), pkt->data);
+    pkt->stream_index = stream;
+    std::vector<uint8_t>().swap(bytes);
+}
+
+} // namespace
+
 bool Demuxer::next(AVPacket *pkt)
 {
+    if (!before_.empty()) {
+        carriedPacket(pkt, before_, audio_->index);
+        return true;
+    }
     int consecutiveErrors = 0;
     for (;;) {
-        const int err = av_read_frame(ctx_.get(), pkt);
-        if (err == AVERROR_EOF)
-            return false;
+        const int err = ended_ ? AVERROR_EOF : av_read_frame(ctx_.get(), pkt);
+        if (err == AVERROR_EOF) {
+            ended_ = true;
+            if (after_.empty())
+                return false;
+            carriedPacket(pkt, after_, audio_->index);
+            return true;
+        }
         if (err == AVERROR(EAGAIN))
             continue;
         if (err < 0) {

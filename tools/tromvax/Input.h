@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tromvax {
 
@@ -30,6 +31,12 @@ public:
 
     // The next packet of the chosen stream; false at the end of the input.
     bool next(AVPacket *pkt);
+
+    // PCM audio in the chosen stream's own format to hand out before the
+    // file's first packet and after its last (the run-in and run-out of a
+    // part of a split WAV); false, and nothing carried, unless both hold
+    // whole sample frames of a PCM stream. Before the first next().
+    bool carry(std::vector<uint8_t> before, std::vector<uint8_t> after);
 
     // The DVD substream ID of the chosen stream ("0x80"); for a stream that
     // carries none (a plain AC3 file), the ID its kind has on a DVD.
@@ -54,6 +61,8 @@ private:
     std::optional<int64_t> firstVideoUs_;
     int videoPacketsSeen_ = 0;
     int readErrors_ = 0;
+    std::vector<uint8_t> before_, after_;
+    bool ended_ = false;
 };
 
 // Decodes one stream frame by frame. A damaged packet is counted and, once

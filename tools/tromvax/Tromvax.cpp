@@ -84,7 +84,8 @@ private:
         std::unique_ptr<Demuxer> dmx;
         std::unique_ptr<Decoder> dec;
     };
-    Source open();
+    Source open(bool report = true);
+    void describe(const Source &s);
     ChainPlan plan(bool measuring, double gainDb) const;
     double measurePeak(); // the first pass of -g max with a WAV output
     void reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain);
@@ -133,12 +134,20 @@ private:
     std::string path_;
 };
 
-Runner::Source Runner::open()
+Runner::Source Runner::open(bool report)
 {
     Source s;
     s.dmx = std::make_unique<Demuxer>(inputPath_);
     AVStream *st = s.dmx->selectAudio(o_.substream);
     s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
+    if (report)
+        describe(s);
+    return s;
+}
+
+void Runner::describe(const Source &s)
+{
+    const AVStream *st = s.dmx->audio();
     log_.line("Input: " + o_.input);
     log_.line("Format: " + s.dmx->describe());
     log_.line("Audio: " + s.dec->describe() +
@@ -147,7 +156,6 @@ Runner::Source Runner::open()
         log_.line("Dynamic range: " + s.dec->dynamicRangeNote());
     else if (o_.dynamicRange != DynamicRange::AsCoded)
         log_.line("Dynamic range control (-c) applies to AC3 sources only; ignored");
-    return s;
 }
 
 ChainPlan Runner::plan(bool measuring, double gainDb) const
@@ -219,33 +227,90 @@ void Runner::decode()
     const double totalDb = gainDb - o_.attDb;
 
     // A part of a split source: its span note (read once, then removed) says
-    // where it lies and carries the audio around it.
+    // where it lies and carries the audio around it: PCM samples in the
+    // part's own format, or whole frames of a compressed stream, decoded
+    // from a copy of the part with them around it.
     std::vector<uint8_t> before, after;
     const std::string spanFile = wstool::spanPath(o_.input);
-    const std::optional<wstool::PartSpan> span = wstool::readSpan(spanFile, &before, &after);
+    std::optional<wstool::PartSpan> span = wstool::readSpan(spanFile, &before, &after);
     std::remove(spanFile.c_str());
     std::unique_ptr<JoinedInput> joined;
+    Source s = open(false);
     if (span && (!before.empty() || !after.empty())) {
-        joined = std::make_unique<JoinedInput>(o_.output, o_.input, before, after);
-        inputPath_ = joined->path();
+        if (isPcm(s.dmx->audio()->codecpar->codec_id)) {
+            if (!s.dmx->carry(std::move(before), std::move(after))) {
+                log_.line("Note: the part's span note does not match its samples; the part is decoded whole");
+                span.reset();
+            }
+        } else {
+            joined = std::make_unique<JoinedInput>(o_.output, o_.input, before, after);
+            inputPath_ = joined->path();
+            s = open(false);
+        }
     }
-    const ChainPlan chainPlan = plan(false, totalDb);
+    describe(s);
+    ChainPlan chainPlan = plan(false, totalDb);
+    // A part that ends before the source does takes its delay in whole
+    // blocks, added or cut where its own audio begins, so that it still ends
+    // on the block grid the parts after it start on.
+    int64_t shift = 0;
+    const bool bounded = span && span->end >= 0;
+    if (bounded) {
+        const int outRate = chainPlan.rate.value_or(s.dec->context()->sample_rate);
+        const int64_t exact = std::llround(chainPlan.delayMs * outRate / 1000.0);
+        shift = wstool::blockDelay(exact);
+        if (exact != 0)
+            log_.line("Delay: " + fixed(chainPlan.delayMs, 0) + " ms as " + std::to_string(shift) +
+                      " samples (whole blocks of 1024 samples; the parts after this one start on that grid)");
+        chainPlan.delayMs = 0.0;
+    }
+    // Source samples dropped before the processing chain so that a resampled
+    // part starts where a single pass has a sample.
+    if (span) {
+        chainPlan.dropSamples = wstool::resampleAlignment(*span, chainPlan.rate.value_or(span->rate));
+        span->first += chainPlan.dropSamples;
+    }
     std::optional<wstool::PartTrim> trim;
     int64_t position = 0; // output samples seen so far
+    int64_t from0 = 0, cut = 0, silence = 0; // set with the trim, below
 
-    Source s = open();
     WavWriter wav(o_.output);
+    // Writes `count` samples of `f` from `offset`, or silence of f's kind for
+    // an offset of -1.
+    const auto writePiece = [&](const AVFrame *f, int64_t offset, int64_t count) {
+        if (offset == 0 && count == f->nb_samples) {
+            wav.writeFloat(f);
+            return;
+        }
+        wstool::FramePtr piece = wstool::makeFrame();
+        piece->format = f->format;
+        piece->sample_rate = f->sample_rate;
+        piece->nb_samples = int(count);
+        if (av_channel_layout_copy(&piece->ch_layout, &f->ch_layout) < 0 || av_frame_get_buffer(piece.get(), 0) < 0)
+            throw ToolError("out of memory");
+        if (offset >= 0)
+            av_samples_copy(piece->extended_data, f->extended_data, 0, int(offset), int(count),
+                            f->ch_layout.nb_channels, AVSampleFormat(f->format));
+        else
+            av_samples_set_silence(piece->extended_data, 0, int(count), f->ch_layout.nb_channels,
+                                   AVSampleFormat(f->format));
+        wav.writeFloat(piece.get());
+    };
     Chain chain(
         chainPlan,
         [&](const AVFrame *f) {
             if (!wav.begun()) {
                 if (span) {
-                    const int64_t shift = std::llround(chainPlan.delayMs * f->sample_rate / 1000.0);
                     trim = wstool::trimFor(*span, f->sample_rate, shift);
                     wav.setComment(wstool::trimNote(*trim));
                     log_.line("Part: source samples " + std::to_string(span->start) + " to " +
                               (span->end < 0 ? std::string("the end") : std::to_string(span->end)) + ", " +
                               std::to_string(trim->lead) + " samples of run-in kept before it");
+                    // Where the part's own audio begins in the decoded audio,
+                    // and what the delay cuts or adds there.
+                    from0 = trim->skip + trim->lead;
+                    cut = std::max<int64_t>(0, -shift);
+                    silence = std::max<int64_t>(0, shift);
                 }
                 wav.begin(f->ch_layout, f->sample_rate, 16);
                 log_.line("Output: " + o_.output + ", 16-bit PCM, " + layoutName(f->ch_layout) + ", " +
@@ -257,25 +322,25 @@ void Runner::decode()
                 wav.writeFloat(f);
                 return;
             }
-            // Only [skip, skip + count) of the decoded audio is written.
-            const int64_t a = std::max(from, trim->skip);
-            const int64_t b = trim->count < 0 ? position : std::min(position, trim->skip + trim->count);
-            if (a >= b)
-                return;
-            if (a == from && b == position) {
-                wav.writeFloat(f);
-                return;
+            // Written: decoded samples [skip, from0) (the run-in), the delay's
+            // silence, then [from0 + cut, ...) up to skip + count in all.
+            const int64_t end = trim->count < 0 ? position : trim->skip + trim->count + cut - silence;
+            const auto keepRange = [&](int64_t a, int64_t b) {
+                a = std::max(a, from);
+                b = std::min(b, position);
+                if (a < b)
+                    writePiece(f, a - from, b - a);
+            };
+            keepRange(trim->skip, std::min(from0, end));
+            if (silence > 0 && from0 < position) {
+                for (int64_t left = silence; left > 0;) {
+                    const int n = int(std::min<int64_t>(left, 4096));
+                    writePiece(f, -1, n);
+                    left -= n;
+                }
+                silence = 0;
             }
-            wstool::FramePtr piece = wstool::makeFrame();
-            piece->format = f->format;
-            piece->sample_rate = f->sample_rate;
-            piece->nb_samples = int(b - a);
-            if (av_channel_layout_copy(&piece->ch_layout, &f->ch_layout) < 0 ||
-                av_frame_get_buffer(piece.get(), 0) < 0)
-                throw ToolError("out of memory");
-            av_samples_copy(piece->extended_data, f->extended_data, 0, int(a - from), int(b - a),
-                            f->ch_layout.nb_channels, AVSampleFormat(f->format));
-            wav.writeFloat(piece.get());
+            keepRange(from0 + cut, end);
         },
         [&](const std::string &l) { note(l); });
     if (o_.attDb != 0.0)
