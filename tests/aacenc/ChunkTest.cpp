@@ -23,27 +23,32 @@ namespace {
 const int kQuietFfmpeg = (av_log_set_level(AV_LOG_QUIET), 0);
 
 // Every packet of the range belongs to exactly one chunk, in order; each
-// chunk starts its encoder on the frame grid, early enough for its run-in.
+// chunk starts its encoder on the frame grid, early enough for its run-in,
+// and every chunk but the last encodes as many frames as the first.
 void expectCovers(const std::vector<Chunk> &plan, int64_t first, int64_t last, const ChunkLimits &l)
 {
     ASSERT_FALSE(plan.empty());
     EXPECT_EQ(plan.front().firstPacket, first);
     EXPECT_EQ(plan.front().startSample, 0);
     EXPECT_EQ(plan.back().lastPacket, last);
+    const int64_t work = plan.front().lastPacket - plan.front().firstPacket + 1;
     for (size_t i = 0; i < plan.size(); ++i) {
         const Chunk &c = plan[i];
         EXPECT_EQ(c.startSample % 1024, 0);
         if (i + 1 < plan.size()) {
             EXPECT_EQ(plan[i + 1].firstPacket, c.lastPacket + 1) << "chunk " << i;
-            EXPECT_LE(c.firstPacket + l.minChunkFrames - 1, c.lastPacket) << "chunk " << i << " is too small";
+            EXPECT_EQ(c.lastPacket - c.firstPacket + 1 + (i == 0 ? 0 : l.runInFrames), work) << "chunk " << i;
         }
         if (i > 0) {
             EXPECT_EQ(c.startSample, (c.firstPacket - 1 - l.runInFrames) * 1024) << "chunk " << i;
+            if (c.lastPacket >= 0) {
+                EXPECT_GE(c.lastPacket - c.firstPacket + 1, l.runInFrames / 2) << "chunk " << i << " is too small";
+            }
         }
     }
 }
 
-TEST(ChunkPlan, CutsLongInputsEvenlyAndShortOnesNotAtAll)
+TEST(ChunkPlan, SharesTheWorkEvenlyAndLeavesShortInputsWhole)
 {
     const ChunkLimits l = aacenc::chunkLimits(48000);
     // 256 s at 48 kHz: 12000 frames, 12001 packets with the priming one.
@@ -56,23 +61,25 @@ TEST(ChunkPlan, CutsLongInputsEvenlyAndShortOnesNotAtAll)
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0].lastPacket, -1);
 
-    // Two threads: chunks no longer than the largest size, a multiple of two.
     const auto two = planChunks(samples, 0, -1, 2, l);
-    EXPECT_EQ(two.size() % 2, 0u);
+    ASSERT_EQ(two.size(), 2u);
     expectCovers(two, 0, -1, l);
-    for (const Chunk &c : two)
-        if (c.lastPacket >= 0) {
-            EXPECT_LE(c.lastPacket - c.firstPacket + 1, l.maxChunkFrames);
-            EXPECT_GE(c.lastPacket - c.firstPacket + 1, (12001 / int64_t(two.size())));
-        }
+    // The second chunk keeps its run-in less, and encodes as much.
+    EXPECT_NEAR(double(two[0].lastPacket + 1), double(12001 - two[1].firstPacket + l.runInFrames), 1.0);
 
-    // Too short for two chunks worth their run-in: one chunk, whatever the
-    // thread count.
-    const int64_t shortInput = (2 * l.minChunkFrames - 2) * 1024;
-    EXPECT_EQ(planChunks(shortInput, 0, -1, 8, l).size(), 1u);
-    // Many threads on a medium input: no chunk below the smallest size.
+    // Twenty minutes on two threads: no chunk encodes more than the largest
+    // size, and the count is a multiple of two.
+    const auto long2 = planChunks(1200 * 48000, 0, -1, 2, l);
+    EXPECT_EQ(long2.size() % 2, 0u);
+    EXPECT_LE(long2.front().lastPacket + 1, l.maxChunkFrames);
+    expectCovers(long2, 0, -1, l);
+
+    // A chunk keeping less than half its run-in is not made: below twice the
+    // run-in an input is encoded in one go, whatever the thread count.
+    EXPECT_EQ(planChunks((2 * l.runInFrames - 3) * 1024, 0, -1, 8, l).size(), 1u);
+    EXPECT_EQ(planChunks((2 * l.runInFrames + 1) * 1024, 0, -1, 8, l).size(), 2u);
     const auto many = planChunks(120 * 48000, 0, -1, 64, l);
-    EXPECT_GT(many.size(), 1u);
+    EXPECT_GT(many.size(), 2u);
     EXPECT_LT(many.size(), 64u);
     expectCovers(many, 0, -1, l);
 }
@@ -171,7 +178,7 @@ protected:
         ASSERT_EQ(bestLag(ref, chunked, 0, 4096), lag);
 
         const auto plan = planChunks(int64_t(ref.frames()), 0, -1, threads, aacenc::chunkLimits(48000));
-        ASSERT_GT(plan.size(), 1u) << "the input is too short to be chunked";
+        ASSERT_EQ(plan.size(), size_t(threads)) << "the input is too short to be chunked";
         for (size_t i = 1; i < plan.size(); ++i) {
             // The splice: where chunk i's first packet starts decoding.
             const int64_t at = (plan[i].firstPacket - 1) * 1024;

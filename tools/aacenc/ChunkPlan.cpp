@@ -13,12 +13,12 @@ ChunkLimits chunkLimits(int sampleRate)
     const int64_t perSecond = std::max<int64_t>(1, sampleRate / kFrame);
     ChunkLimits l;
     // FFmpeg's encoder adapts its rate control and psychoacoustic statistics
-    // slowly (a time constant of about 500 frames): a chunk started cold codes
-    // its first seconds several dB worse than a single encode at the same
-    // spot. About 8 s of run-in bring it close enough (bench/parallel_encode.sh).
-    l.runInFrames = 8 * perSecond;
-    // A chunk shorter than twice its run-in costs more than it saves.
-    l.minChunkFrames = 2 * l.runInFrames;
+    // slowly (the least perceptual entropy is forgotten over about 500
+    // frames): a chunk started only a few seconds early codes its first
+    // seconds up to 10 dB worse than a single encode at the same spot on
+    // music-like audio; 12 s bring it within about 3 dB
+    // (bench/parallel_encode.sh).
+    l.runInFrames = 12 * perSecond;
     l.maxChunkFrames = 150 * perSecond;
     return l;
 }
@@ -36,17 +36,22 @@ std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKe
     firstKept = std::max<int64_t>(0, firstKept);
     lastKept = toEnd ? packets - 1 : std::min(lastKept, packets - 1);
     const int64_t kept = lastKept - firstKept + 1;
+    const int64_t runIn = limits.runInFrames;
 
+    // Work of c chunks: the kept packets plus the run-in of every chunk but
+    // the first, shared out evenly: the first chunk keeps `work` packets, the
+    // others work - runIn each, so that the workers finish together.
+    auto workPerChunk = [&](int64_t c) { return (kept + (c - 1) * runIn + c - 1) / c; };
     int64_t count = 1;
     if (threads > 1 && kept > 0) {
         count = threads;
-        if (limits.maxChunkFrames > 0 && kept > count * limits.maxChunkFrames) {
-            const int64_t needed = (kept + limits.maxChunkFrames - 1) / limits.maxChunkFrames;
+        if (limits.maxChunkFrames > 0 && workPerChunk(count) > limits.maxChunkFrames) {
+            const int64_t needed = (kept + limits.maxChunkFrames - runIn - 1) / (limits.maxChunkFrames - runIn);
             count = (needed + threads - 1) / threads * threads;
         }
-        if (limits.minChunkFrames > 0)
-            count = std::min(count, kept / limits.minChunkFrames);
-        count = std::max<int64_t>(count, 1);
+        // A chunk that keeps less than half its run-in is not worth it.
+        while (count > 1 && workPerChunk(count) - runIn < std::max<int64_t>(runIn / 2, 1))
+            --count;
     }
 
     std::vector<Chunk> plan;
@@ -54,16 +59,16 @@ std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKe
         plan.push_back({firstKept, toEnd ? -1 : lastKept, 0});
         return plan;
     }
-    const int64_t base = kept / count, extra = kept % count;
+    const int64_t work = workPerChunk(count);
     int64_t next = firstKept;
     for (int64_t i = 0; i < count; ++i) {
         Chunk c;
         c.firstPacket = next;
-        c.lastPacket = next + base + (i < extra ? 1 : 0) - 1;
+        c.lastPacket = i == count - 1 ? lastKept : std::min(lastKept, next + (i == 0 ? work : work - runIn) - 1);
         next = c.lastPacket + 1;
         // Packet n's frame starts at input sample (n - 1) * 1024; the first
         // chunk starts where a single encode starts.
-        c.startSample = i == 0 ? 0 : std::max<int64_t>(0, c.firstPacket - 1 - limits.runInFrames) * kFrame;
+        c.startSample = i == 0 ? 0 : std::max<int64_t>(0, c.firstPacket - 1 - runIn) * kFrame;
         if (i == count - 1 && toEnd)
             c.lastPacket = -1;
         plan.push_back(c);

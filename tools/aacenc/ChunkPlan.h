@@ -23,11 +23,10 @@ struct Chunk {
 
 struct ChunkLimits {
     int64_t runInFrames = 0;    // frames encoded before a chunk's first kept packet
-    int64_t minChunkFrames = 0; // smaller chunks are not worth their run-in
     int64_t maxChunkFrames = 0; // bounds the packets held for in-order writing
 };
 
-// Chunk sizes for `sampleRate`: run-in, smallest and largest chunk in time.
+// Chunk sizes for `sampleRate`: run-in and largest chunk in time.
 ChunkLimits chunkLimits(int sampleRate);
 
 // Packets of a single encode of `samples` input samples.
