@@ -240,6 +240,9 @@ TEST_F(Seamless, WavJoinsMatchOneEncode) { checkJoins(2, 48000, QStringLiteral("
 // doing, not the parts'.
 TEST_F(Seamless, ResampledWavPartsLineUp) { checkJoins(2, 44100, QStringLiteral("wav"), 0, 0, false); }
 TEST_F(Seamless, SixChannelLpcmJoinsMatchOneEncode) { checkJoins(6, 48000, QStringLiteral("pcm")); }
+// The first part begins with LAME's tag frame: it decodes from after the tag
+// and the encoder delay, as a single decode does, and so do the notes.
+TEST_F(Seamless, Mp3JoinsMatchOneEncode) { checkJoins(2, 48000, QStringLiteral("mp3")); }
 // A delay of the first part (30 ms, 1440 samples) in whole blocks, added or
 // cut: the later parts stay on the grid.
 TEST_F(Seamless, DelayedFirstPartKeepsTheJoins) { checkJoins(2, 48000, QStringLiteral("ac3"), 30, 1024); }

@@ -6,6 +6,10 @@
 #include "SourceFrames.h"
 #include "WavInput.h"
 
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -136,6 +140,39 @@ constexpr size_t kRunInFrames = 6;
 constexpr size_t kRunOutFrames = 4;
 constexpr size_t kGridFrames = 5;
 
+// Where a single decode of an MPEG audio file begins: libavformat's MP3
+// demuxer passes over a LAME/Xing tag frame and has the decoder drop the
+// encoder's delay that the tag names. Returns the offset of the first frame
+// it hands out and the samples dropped from it; {0, 0} when it cannot tell.
+struct DecodeStart {
+    uint64_t offset = 0;
+    int64_t skip = 0;
+};
+
+DecodeStart mpegDecodeStart(const std::string &path)
+{
+    DecodeStart d;
+    try {
+        wstool::InputFormatPtr in = wstool::openInput(path, av_find_input_format("mp3"));
+        wstool::PacketPtr pkt = wstool::makePacket();
+        while (av_read_frame(in.get(), pkt.get()) >= 0) {
+            if (in->streams[pkt->stream_index]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) {
+                av_packet_unref(pkt.get());
+                continue;
+            }
+            d.offset = pkt->pos > 0 ? uint64_t(pkt->pos) : 0;
+            size_t size = 0;
+            if (const uint8_t *side = av_packet_get_side_data(pkt.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+                side && size >= 4)
+                d.skip = AV_RL32(side);
+            break;
+        }
+    } catch (const ToolError &) {
+        // The splitter's own scan decides whether the file is MPEG audio.
+    }
+    return d;
+}
+
 SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
 {
     FrameScanner scanner(o.input, kind);
@@ -179,6 +216,25 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         log.line("Note: " + std::to_string(scanner.junkBytes()) +
                  " bytes of the source are no audio frames; they stay in the parts");
 
+    // The span notes count samples from where a single decode of the whole
+    // source begins. For an MP3 with an encoder-delay tag that is after the
+    // tag frame and the delay; the first part starts with the tag, so its
+    // decode begins there too, and later parts never carry the tag frame in
+    // their run-in (its decode would drop the delay once more).
+    size_t audible = 0;
+    int64_t origin = 0;
+    if (kind == StreamKind::MpegAudio) {
+        const DecodeStart d = mpegDecodeStart(o.input);
+        for (size_t u = 0; u < units.size() && units[u].offset <= d.offset; ++u)
+            if (units[u].offset == d.offset) {
+                audible = u;
+                origin = units[u].sample + d.skip;
+            }
+        if (origin > 0)
+            log.line("Note: a single decode starts " + std::to_string(origin) +
+                     " samples into the frames (encoder-delay tag)");
+    }
+
     PartSet parts(o, log);
     const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : scanner.fileSize(); };
     for (size_t p = 0; p < firsts.size(); ++p) {
@@ -189,15 +245,20 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         auto file = parts.begin();
         copyRange(src, o.input, from, to, file->tempPath());
 
-        const size_t runIn = first >= kRunInFrames ? (first - kRunInFrames) / kGridFrames * kGridFrames : 0;
+        size_t runIn = first >= kRunInFrames ? (first - kRunInFrames) / kGridFrames * kGridFrames : 0;
+        if (p > 0)
+            runIn = std::min(first, std::max(runIn, audible));
         const size_t runOut = std::min(units.size(), end + kRunOutFrames);
         wstool::PartSpan span;
-        span.first = units[runIn].sample;
-        span.start = units[first].sample;
-        span.end = end < units.size() ? units[end].sample : -1;
+        span.first = p == 0 ? 0 : units[runIn].sample - origin;
+        span.start = p == 0 ? 0 : units[first].sample - origin;
+        span.end = end < units.size() ? units[end].sample - origin : -1;
         span.rate = rate;
-        parts.addSpan(file->target(), span, readRange(src, o.input, offsetOf(runIn), offsetOf(first)),
-                      readRange(src, o.input, offsetOf(end), offsetOf(runOut)));
+        // A first part no longer than the tag frame and the delay gets no
+        // note: it is decoded whole.
+        if (span.end < 0 || span.end > span.start)
+            parts.addSpan(file->target(), span, readRange(src, o.input, offsetOf(runIn), offsetOf(first)),
+                          readRange(src, o.input, offsetOf(end), offsetOf(runOut)));
         parts.commit(*file, partSeconds[p]);
     }
     log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
