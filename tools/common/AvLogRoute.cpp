@@ -17,10 +17,11 @@ ToolLog *target = nullptr;
 int limit = 0;
 int count = 0;
 std::string lastErrorText;
+thread_local bool quietThread = false;
 
 void callback(void *avcl, int level, const char *fmt, va_list vl)
 {
-    if (level > AV_LOG_WARNING)
+    if (level > AV_LOG_WARNING || quietThread)
         return;
     char text[1024];
     std::vsnprintf(text, sizeof text, fmt, vl);
@@ -85,5 +86,7 @@ int AvLogRoute::messageCount()
     std::lock_guard<std::mutex> lock(mutex);
     return count;
 }
+
+void AvLogRoute::quietThisThread(bool quiet) { quietThread = quiet; }
 
 } // namespace wstool

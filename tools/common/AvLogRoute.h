@@ -23,6 +23,9 @@ public:
     static void clearLastError();
     // How many library messages arrived (logged or not).
     static int messageCount();
+    // Drops the libraries' messages from the calling thread (a second reader
+    // warming up, whose errors are expected) until called with false.
+    static void quietThisThread(bool quiet);
 };
 
 } // namespace wstool

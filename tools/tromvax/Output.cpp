@@ -194,16 +194,17 @@ void PayloadWriter::finish()
         throw ToolError("cannot write " + file_.target() + ": " + std::strerror(errno));
 }
 
-void PeakMeter::add(const AVFrame *frame)
+void PeakMeter::add(const AVFrame *frame, int from)
 {
+    from = std::clamp(from, 0, frame->nb_samples);
     float peak = static_cast<float>(peak_);
     for (int c = 0; c < frame->ch_layout.nb_channels; ++c) {
         const float *in = reinterpret_cast<const float *>(frame->extended_data[c]);
-        for (int i = 0; i < frame->nb_samples; ++i)
+        for (int i = from; i < frame->nb_samples; ++i)
             peak = std::max(peak, std::fabs(in[i]));
     }
     peak_ = peak;
-    samples_ += frame->nb_samples;
+    samples_ += frame->nb_samples - from;
 }
 
 double gainToFullScale(double peak)

@@ -78,7 +78,8 @@ private:
 // The largest absolute sample value of planar float frames.
 class PeakMeter {
 public:
-    void add(const AVFrame *frame);
+    // Measures the frame's samples from `from` on.
+    void add(const AVFrame *frame, int from = 0);
     double peak() const { return peak_; }
     int64_t samples() const { return samples_; }
 

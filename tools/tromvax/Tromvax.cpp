@@ -7,6 +7,7 @@
 #include "Levels.h"
 #include "Options.h"
 #include "Output.h"
+#include "SplitPeak.h"
 #include "PartSpan.h"
 #include "ToolLog.h"
 
@@ -88,6 +89,8 @@ private:
     void describe(const Source &s);
     ChainPlan plan(bool measuring, double gainDb) const;
     double measurePeak(); // the first pass of -g max with a WAV output
+    PeakScan scanPeak(); // the whole source through the measuring chain
+    void reportDecoding(const PeakScan &counts);
     void reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain);
     void reportGain(double peak, int64_t samples);
     void note(const std::string &line) { log_.line(line); }
@@ -182,18 +185,23 @@ ChainPlan Runner::plan(bool measuring, double gainDb) const
     return p;
 }
 
+void Runner::reportDecoding(const PeakScan &c)
+{
+    if (c.goodFrames == 0)
+        throw ToolError("no decodable audio in " + o_.input +
+                        (c.damaged > 0 ? " (" + std::to_string(c.damaged) + " damaged frames)" : ""));
+    if (c.damaged > 0)
+        log_.line("Warning: " + std::to_string(c.damaged) +
+                  " damaged frames skipped (replaced by silence where their length was known)");
+    if (c.readErrors > 0)
+        log_.line("Warning: unreadable data skipped " + std::to_string(c.readErrors) + " times");
+    if (c.rebuilds > 0)
+        log_.line("Note: the source changed its format " + std::to_string(c.rebuilds) + " times");
+}
+
 void Runner::reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain)
 {
-    if (dec.goodFrames() == 0)
-        throw ToolError("no decodable audio in " + o_.input +
-                        (dec.damaged() > 0 ? " (" + std::to_string(dec.damaged()) + " damaged frames)" : ""));
-    if (dec.damaged() > 0)
-        log_.line("Warning: " + std::to_string(dec.damaged()) +
-                  " damaged frames skipped (replaced by silence where their length was known)");
-    if (dmx.readErrors() > 0)
-        log_.line("Warning: unreadable data skipped " + std::to_string(dmx.readErrors()) + " times");
-    if (chain.rebuilds() > 0)
-        log_.line("Note: the source changed its format " + std::to_string(chain.rebuilds()) + " times");
+    reportDecoding(PeakScan{0.0, 0, dec.damaged(), dec.goodFrames(), dmx.readErrors(), chain.rebuilds()});
 }
 
 void Runner::reportGain(double peak, int64_t samples)
@@ -203,18 +211,36 @@ void Runner::reportGain(double peak, int64_t samples)
     log_.summary("Overall Track Gain: " + signedDb(gainToFullScale(peak)));
 }
 
+PeakScan Runner::scanPeak()
+{
+    Source s = open();
+    const auto noteLine = [&](const std::string &l) { note(l); };
+    // Decoding is most of the work; a long raw stream is decoded in two
+    // halves side by side when a second core is free.
+    constexpr int64_t kHalvesMinBytes = 16 << 20;
+    if (FrameSource::spareCore() && halvesSuit(*s.dmx, kHalvesMinBytes)) {
+        if (const auto scan = scanInHalves(*s.dmx, *s.dec, o_, plan(true, 0.0), noteLine)) {
+            log_.line("Measured in two halves on two threads");
+            return *scan;
+        }
+        s = open(false); // it could not be cut: once more, in one go
+    }
+    PeakMeter meter;
+    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, noteLine);
+    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
+    chain.finish();
+    return PeakScan{meter.peak(), meter.samples(), s.dec->damaged(), s.dec->goodFrames(), s.dmx->readErrors(),
+                    chain.rebuilds()};
+}
+
 double Runner::measurePeak()
 {
     log_.line("Pass 1: measuring the peak");
-    Source s = open();
-    PeakMeter meter;
-    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
-    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
-    chain.finish();
-    reportDecoding(*s.dmx, *s.dec, chain);
-    reportGain(meter.peak(), meter.samples());
+    const PeakScan scan = scanPeak();
+    reportDecoding(scan);
+    reportGain(scan.peak, scan.samples);
     log_.line("Pass 2: decoding");
-    return meter.peak();
+    return scan.peak;
 }
 
 void Runner::decode()
@@ -360,13 +386,9 @@ void Runner::decode()
 
 void Runner::measure()
 {
-    Source s = open();
-    PeakMeter meter;
-    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, [&](const std::string &l) { note(l); });
-    pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
-    chain.finish();
-    reportDecoding(*s.dmx, *s.dec, chain);
-    reportGain(meter.peak(), meter.samples());
+    const PeakScan scan = scanPeak();
+    reportDecoding(scan);
+    reportGain(scan.peak, scan.samples);
 }
 
 void Runner::extract()
