@@ -109,16 +109,21 @@ std::vector<std::vector<double>> mixMatrix(const AVChannelLayout &in, const AVCh
 {
     const int ni = in.nb_channels;
     const int no = out.nb_channels;
-    std::vector<double> m(static_cast<size_t>(ni) * static_cast<size_t>(no), 0.0);
+    // libswresample may rescale its whole 64 x 64 matrix in place, whatever
+    // the layouts: give it room for that and keep the part that is used.
+    constexpr int kMax = 64;
+    if (ni < 1 || no < 1 || ni > kMax || no > kMax)
+        throw ToolError("cannot mix " + layoutName(in) + " to " + layoutName(out));
+    std::vector<double> m(static_cast<size_t>(kMax) * kMax, 0.0);
     // libswresample puts LFE into each front channel at lfe_mix_level times
     // 1/sqrt(2); the factor asked for is the one that lands in each channel.
     avCheck(swr_build_matrix2(&in, &out, mix.centre, mix.surround, mix.lfeToFront * M_SQRT2,
-                              static_cast<double>(INT_MAX), 1.0, m.data(), ni,
+                              static_cast<double>(INT_MAX), 1.0, m.data(), kMax,
                               encodingOf(mix.encoding), nullptr),
             "cannot mix " + layoutName(in) + " to " + layoutName(out));
     std::vector<std::vector<double>> rows(static_cast<size_t>(no));
     for (int o = 0; o < no; ++o)
-        rows[static_cast<size_t>(o)].assign(m.begin() + o * ni, m.begin() + (o + 1) * ni);
+        rows[static_cast<size_t>(o)].assign(m.begin() + o * kMax, m.begin() + o * kMax + ni);
     const int lfe = av_channel_layout_index_from_channel(&out, AV_CHAN_LOW_FREQUENCY);
     if (lfe >= 0)
         for (double &c : rows[static_cast<size_t>(lfe)])
