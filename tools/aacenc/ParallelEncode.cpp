@@ -82,6 +82,14 @@ int64_t encodeChunks(const ChunkJob &job, PacketSink &sink, const AVCodecContext
     size_t nextChunk = 0, written = 0;
     std::exception_ptr failure;
     std::atomic<bool> cancel{false};
+    // The first failure anywhere ends every worker; it is rethrown at the end.
+    auto fail = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        if (!failure)
+            failure = std::current_exception();
+        cancel = true;
+        cv.notify_all();
+    };
 
     auto worker = [&] {
         for (;;) {
@@ -96,11 +104,7 @@ int64_t encodeChunks(const ChunkJob &job, PacketSink &sink, const AVCodecContext
             try {
                 runChunk(job, job.plan[i], results[i], cancel);
             } catch (...) {
-                std::lock_guard<std::mutex> lock(m);
-                if (!failure)
-                    failure = std::current_exception();
-                cancel = true;
-                cv.notify_all();
+                fail();
                 return;
             }
             std::lock_guard<std::mutex> lock(m);
@@ -134,11 +138,7 @@ int64_t encodeChunks(const ChunkJob &job, PacketSink &sink, const AVCodecContext
             cv.notify_all();
         }
     } catch (...) {
-        std::lock_guard<std::mutex> lock(m);
-        if (!failure)
-            failure = std::current_exception();
-        cancel = true;
-        cv.notify_all();
+        fail();
     }
     for (std::thread &t : workers)
         t.join();
