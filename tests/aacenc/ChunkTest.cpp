@@ -31,13 +31,15 @@ void expectCovers(const std::vector<Chunk> &plan, int64_t first, int64_t last, c
     EXPECT_EQ(plan.front().firstPacket, first);
     EXPECT_EQ(plan.front().startSample, 0);
     EXPECT_EQ(plan.back().lastPacket, last);
-    const int64_t work = plan.front().lastPacket - plan.front().firstPacket + 1;
+    // The first chunk's encoder starts at the input's start, before `first`.
+    const int64_t work = plan.front().lastPacket + 1;
     for (size_t i = 0; i < plan.size(); ++i) {
         const Chunk &c = plan[i];
         EXPECT_EQ(c.startSample % 1024, 0);
         if (i + 1 < plan.size()) {
             EXPECT_EQ(plan[i + 1].firstPacket, c.lastPacket + 1) << "chunk " << i;
-            EXPECT_EQ(c.lastPacket - c.firstPacket + 1 + (i == 0 ? 0 : l.runInFrames), work) << "chunk " << i;
+            EXPECT_EQ(c.lastPacket - c.firstPacket + 1 + (i == 0 ? c.firstPacket : l.runInFrames), work)
+                << "chunk " << i;
         }
         if (i > 0) {
             EXPECT_EQ(c.startSample, (c.firstPacket - 1 - l.runInFrames) * 1024) << "chunk " << i;

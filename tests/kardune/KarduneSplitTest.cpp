@@ -1,5 +1,6 @@
 #include "AudioCheck.h"
 #include "Kardune.h"
+#include "PartSpan.h"
 #include "TestSupport.h"
 
 extern "C" {
@@ -136,6 +137,29 @@ TEST_F(KarduneSplitTest, Ac3PartsAreWholeFramesAndGiveBackTheSource)
         EXPECT_EQ(log.filter(head).size(), 1) << head.toStdString();
         EXPECT_TRUE(log.filter(head).value(0).endsWith(tail)) << tail.toStdString();
     }
+}
+
+TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
+{
+    // Parts of 100 s and more carry 12 s more run-in for the encoder; a short
+    // last part keeps the few frames the decoder needs.
+    const QString src = make(QStringLiteral("long.ac3"), 262,
+                             {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("96k")});
+    ASSERT_EQ(split(src, "ac3", {"0", "120", "120"}), 0);
+    ASSERT_EQ(parts(), QStringList({QStringLiteral("01.ac3"), QStringLiteral("02.ac3"), QStringLiteral("03.ac3")}));
+    std::vector<uint8_t> before, after;
+    const auto second = wstool::readSpan(partsDir().toStdString() + "/02.ac3.span", &before, &after);
+    const auto third = wstool::readSpan(partsDir().toStdString() + "/03.ac3.span", &before, &after);
+    ASSERT_TRUE(second && third);
+    EXPECT_GE(second->start - second->first, 12 * 48000 + 6 * 1536);
+    EXPECT_LT(second->start - second->first, 12 * 48000 + 12 * 1536);
+    EXPECT_GE(third->start - third->first, 6 * 1536);
+    EXPECT_LT(third->start - third->first, 12 * 1536);
+    // The decoder keeps 12 s of it (whole blocks) before a long part, 8192
+    // samples before a short one.
+    EXPECT_EQ(wstool::trimFor(*second, 48000).lead, 12 * 48000 / 1024 * 1024);
+    EXPECT_EQ(wstool::trimFor(*third, 48000).lead, wstool::kRunInSamples);
+    EXPECT_EQ(wstool::trimFor(*second, 44100).lead, 12 * 44100 / 1024 * 1024);
 }
 
 TEST_F(KarduneSplitTest, MpegAudioKeepsTagsAtTheEdges)

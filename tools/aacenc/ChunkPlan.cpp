@@ -38,10 +38,12 @@ std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKe
     const int64_t kept = lastKept - firstKept + 1;
     const int64_t runIn = limits.runInFrames;
 
-    // Work of c chunks: the kept packets plus the run-in of every chunk but
-    // the first, shared out evenly: the first chunk keeps `work` packets, the
-    // others work - runIn each, so that the workers finish together.
-    auto workPerChunk = [&](int64_t c) { return (kept + (c - 1) * runIn + c - 1) / c; };
+    // Work of c chunks: the kept packets plus the run-in of every chunk (the
+    // first one's is the part's own run-in before firstKept), shared out
+    // evenly: the first chunk keeps work - firstKept packets, the others
+    // work - runIn each, so that the workers finish together.
+    auto workPerChunk = [&](int64_t c) { return (firstKept + kept + (c - 1) * runIn + c - 1) / c; };
+    auto smallestKept = [&](int64_t c) { return workPerChunk(c) - std::max(runIn, firstKept); };
     int64_t count = 1;
     if (threads > 1 && kept > 0) {
         count = threads;
@@ -50,7 +52,7 @@ std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKe
             count = (needed + threads - 1) / threads * threads;
         }
         // A chunk that keeps less than half its run-in is not worth it.
-        while (count > 1 && workPerChunk(count) - runIn < std::max<int64_t>(runIn / 2, 1))
+        while (count > 1 && smallestKept(count) < std::max<int64_t>(runIn / 2, 1))
             --count;
     }
 
@@ -64,7 +66,8 @@ std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKe
     for (int64_t i = 0; i < count; ++i) {
         Chunk c;
         c.firstPacket = next;
-        c.lastPacket = i == count - 1 ? lastKept : std::min(lastKept, next + (i == 0 ? work : work - runIn) - 1);
+        c.lastPacket =
+            i == count - 1 ? lastKept : std::min(lastKept, next + (i == 0 ? work - firstKept : work - runIn) - 1);
         next = c.lastPacket + 1;
         // Packet n's frame starts at input sample (n - 1) * 1024; the first
         // chunk starts where a single encode starts.

@@ -101,7 +101,12 @@ PartTrim trimFor(const PartSpan &span, int outRate, int64_t shift)
     const int64_t offset = std::llround(toOut(span.first));
     const int64_t from = std::max(onGrid(span.start), offset);
     PartTrim t;
-    t.lead = std::min(kRunInSamples, (from - offset) / kBlock * kBlock);
+    // A part that carries the long run-in keeps all of it but the decoder's
+    // first frames; others keep kRunInSamples.
+    const int64_t carried = from - offset;
+    const int64_t longLead = int64_t(kLongRunInSeconds * outRate) / kBlock * kBlock;
+    const int64_t cap = carried > longLead + kRunInSamples ? longLead : kRunInSamples;
+    t.lead = std::min(cap, carried / kBlock * kBlock);
     t.skip = from - offset - t.lead;
     if (span.end >= 0) {
         const int64_t to = std::max(onGrid(span.end), from + kBlock);

@@ -47,6 +47,12 @@ struct PartTrim {
 // Run-in the encoder needs before a part's first kept frame: its window
 // shapes settle only after a few frames.
 constexpr int64_t kRunInSamples = 8192;
+// Its rate control and psychoacoustic statistics take about 12 s to settle
+// (a part started cold codes its first seconds several dB worse than a
+// single encode). Long parts carry that much run-in, where it costs a few
+// per cent; short ones keep kRunInSamples.
+constexpr double kLongPartSeconds = 100.0;
+constexpr double kLongRunInSeconds = 12.0;
 // Run-out after a part's last kept frame: the encoder looks ahead for
 // transients and the last frame overlaps into the next block.
 constexpr int64_t kRunOutSamples = 4096;

@@ -245,7 +245,11 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         auto file = parts.begin();
         copyRange(src, o.input, from, to, file->tempPath());
 
-        size_t runIn = first >= kRunInFrames ? (first - kRunInFrames) / kGridFrames * kGridFrames : 0;
+        // A long part carries about 12 s more, for the encoder to settle.
+        size_t want = kRunInFrames;
+        if (partSeconds[p] >= wstool::kLongPartSeconds && units[first].samples > 0)
+            want += size_t(std::ceil(wstool::kLongRunInSeconds * rate / units[first].samples));
+        size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
         if (p > 0)
             runIn = std::min(first, std::max(runIn, audible));
         const size_t runOut = std::min(units.size(), end + kRunOutFrames);
@@ -418,8 +422,13 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         for (size_t p = 0; p < made.size(); ++p) {
             wstool::PartSpan span;
             span.start = made[p].start;
-            span.first = std::max<int64_t>(0, span.start - runIn);
             span.end = p + 1 < made.size() ? made[p + 1].start : -1;
+            // A long part carries about 12 s more, for the encoder to settle.
+            const int64_t length = (span.end < 0 ? pos : span.end) - span.start;
+            const int64_t extra = length >= std::llround(wstool::kLongPartSeconds * rate)
+                                      ? std::llround(wstool::kLongRunInSeconds * rate)
+                                      : 0;
+            span.first = std::max<int64_t>(0, span.start - runIn - extra);
             span.rate = rate;
             const int64_t end = span.end < 0 ? pos : span.end;
             parts.addSpan(made[p].name, span, readRange(src.get(), o.input, at(span.first), at(span.start)),
