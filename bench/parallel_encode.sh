@@ -34,7 +34,7 @@ make_source() { # SECONDS LAYOUT OUT BITRATE EXPRS...
     local exprs
     exprs=$(IFS='|'; echo "$*")
     ffmpeg -v error -y -f lavfi -i "aevalsrc=exprs=$exprs:s=48000:d=$secs:c=$layout" \
-        -f lavfi -i "anoisesrc=c=pink:a=0.04:r=48000:d=$secs" \
+        -f lavfi -i "anoisesrc=c=pink:a=0.04:r=48000:d=$secs:seed=7" \
         -filter_complex "[1]volume='0.2+0.8*abs(sin(t/7))':eval=frame,aformat=channel_layouts=$layout[n];[0][n]amix=inputs=2:normalize=0,aformat=channel_layouts=$layout" \
         -c:a ac3 -b:a "$rate" "$out"
 }
