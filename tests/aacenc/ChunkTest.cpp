@@ -108,11 +108,7 @@ protected:
     // (e.g. metadata) go before the output name.
     QString signalWav(const QString &name, int channels, double seconds, const QStringList &extra = {})
     {
-        auto click = [](double at, int hz) {
-            const QString x = QStringLiteral("(t+0.125-%1)").arg(at);
-            const QString since = QStringLiteral("(%1-0.125*floor(8*%1))").arg(x);
-            return QStringLiteral("0.25*400*%1*exp(1-400*%1)*sin(2*PI*%2*t)").arg(since).arg(hz);
-        };
+        const auto click = clickExpr;
         QStringList ch{QStringLiteral("0.2*sin(2*PI*440*t)+0.15*sin(2*PI*(300+20*t)*t)+") + click(0.007, 2500),
                        QStringLiteral("0.2*sin(2*PI*660*t)+0.15*sin(2*PI*(500+15*t)*t)+") + click(0.071, 3100)};
         if (channels == 6)
@@ -143,22 +139,13 @@ protected:
     // Error power (dB) of `test` against `ref` in frames [from, to).
     static double errorDb(const Pcm &ref, const Pcm &test, int lag, int64_t from, int64_t to)
     {
-        double noise = 0;
-        int64_t n = 0;
-        for (int64_t i = std::max<int64_t>(from, 0); i < to && size_t(i) < ref.frames(); ++i, ++n)
-            for (int c = 0; c < ref.channels; ++c) {
-                const double d = ref.at(size_t(i), c) - test.at(size_t(i + lag), c);
-                noise += d * d;
-            }
-        return 10 * std::log10(std::max(noise / double(std::max<int64_t>(n, 1)), 1e-30));
+        return 10 * std::log10(std::max(errorPower(ref, test, lag, from, to), 1e-30));
     }
 
     static double maxError(const Pcm &ref, const Pcm &test, int lag, int64_t from, int64_t to)
     {
         double worst = 0;
-        for (int64_t i = std::max<int64_t>(from, 0); i < to && size_t(i) < ref.frames(); ++i)
-            for (int c = 0; c < ref.channels; ++c)
-                worst = std::max(worst, double(std::fabs(ref.at(size_t(i), c) - test.at(size_t(i + lag), c))));
+        errorPower(ref, test, lag, from, to, &worst);
         return worst;
     }
 

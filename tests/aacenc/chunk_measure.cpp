@@ -21,17 +21,7 @@ constexpr int kLag = 1024; // the priming that ADTS does not signal
 
 double errorPower(const Pcm &ref, const Pcm &out, int64_t from, int64_t to, double *peak = nullptr)
 {
-    double sum = 0;
-    int64_t n = 0;
-    for (int64_t i = std::max<int64_t>(from, 0); i < to && size_t(i) < ref.frames() && size_t(i + kLag) < out.frames();
-         ++i)
-        for (int c = 0; c < ref.channels; ++c, ++n) {
-            const double d = double(ref.at(size_t(i), c)) - out.at(size_t(i + kLag), c);
-            sum += d * d;
-            if (peak)
-                *peak = std::max(*peak, std::fabs(d));
-        }
-    return n ? sum / double(n) : 0;
+    return audiocheck::errorPower(ref, out, kLag, from, to, peak);
 }
 
 double signalPower(const Pcm &ref, int64_t from, int64_t to)

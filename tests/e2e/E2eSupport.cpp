@@ -15,31 +15,6 @@
 
 namespace e2e {
 
-Pcm decode(const QString &path, int channels, int rate, const QString &filter, const QString &stream)
-{
-    QTemporaryDir tmp;
-    const QString raw = tmp.filePath(QStringLiteral("decoded.f32"));
-    QStringList args{QStringLiteral("-i"), path};
-    if (!stream.isEmpty())
-        args << QStringLiteral("-map") << stream;
-    if (!filter.isEmpty())
-        args << QStringLiteral("-af") << filter;
-    args << QStringLiteral("-ac") << QString::number(channels) << QStringLiteral("-ar") << QString::number(rate)
-         << QStringLiteral("-f") << QStringLiteral("f32le") << raw;
-    Pcm p;
-    if (!wstest::ffmpeg(args))
-        return p;
-    QFile f(raw);
-    if (!f.open(QIODevice::ReadOnly))
-        return p;
-    const QByteArray bytes = f.readAll();
-    p.channels = channels;
-    p.rate = rate;
-    p.data.resize(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(p.data.data(), bytes.constData(), p.data.size() * sizeof(float));
-    return p;
-}
-
 QString probe(const QString &path, const QString &entry)
 {
     QString out;

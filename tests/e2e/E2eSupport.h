@@ -4,6 +4,8 @@
 // numeric comparison of a converted file with its reference.
 #pragma once
 
+#include "AudioCheck.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -17,20 +19,8 @@ class OptionModel;
 
 namespace e2e {
 
-// Interleaved float samples.
-struct Pcm {
-    int channels = 0;
-    int rate = 0;
-    std::vector<float> data;
-    size_t frames() const { return channels ? data.size() / size_t(channels) : 0; }
-    double seconds() const { return rate ? double(frames()) / rate : 0.0; }
-    float at(size_t frame, int ch) const { return data[frame * size_t(channels) + size_t(ch)]; }
-};
-
-// Decodes `path` with the ffmpeg program into `channels` at `rate`; `filter`
-// (an -af chain) runs before the conversion when given. Empty on failure.
-// `stream` picks the audio stream ("0:a:1") of a file that holds several.
-Pcm decode(const QString &path, int channels, int rate, const QString &filter = {}, const QString &stream = {});
+using audiocheck::decode;
+using audiocheck::Pcm;
 
 // ffprobe's value of one entry (e.g. "stream=codec_name") of the first audio stream; empty when unreadable.
 QString probe(const QString &path, const QString &entry);

@@ -18,17 +18,8 @@ namespace {
 
 const QByteArray kOldOutput("an earlier conversion, to be kept");
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using audiocheck::readFile;
+using audiocheck::writeFile;
 
 QByteArray randomBytes(int size, quint32 seed)
 {
@@ -49,14 +40,14 @@ QString stereoAc3(const Sandbox &box, double seconds = 6)
 void expectCleanFailure(Sandbox &box, const QString &input, const QString &tempFolder = {})
 {
     const QString out = box.path(QStringLiteral("kept.aac"));
-    ASSERT_TRUE(writeAll(out, kOldOutput));
+    ASSERT_TRUE(writeFile(out, kOldOutput));
     const RunResult r = box.convert(input, out);
     EXPECT_GT(r.code, 0) << "a failed job exits non-zero, without crashing:\n" << r.all().toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("Task Complete !"))) << r.out.toStdString();
     // The tool's own message, then the job's line naming the failed step.
     EXPECT_TRUE(r.err.contains(QRegularExpression(QStringLiteral("(^|\\n)wavesmithy: Failed: [^\\n]+\\.\\n"))))
         << "error line: " << r.err.toStdString();
-    EXPECT_EQ(readAll(out), kOldOutput) << "the existing output file was changed";
+    EXPECT_EQ(readFile(out), kOldOutput) << "the existing output file was changed";
     EXPECT_EQ(box.leftovers(tempFolder), QStringList()) << "temporary files left behind";
 }
 
@@ -75,7 +66,7 @@ TEST_F(BadSource, EmptyFilesOfEveryKind)
     for (const char *name : {"empty.ac3", "empty.wav", "empty.mp2", "empty.vob"}) {
         SCOPED_TRACE(name);
         const QString src = box.path(QLatin1String(name));
-        ASSERT_TRUE(writeAll(src, {}));
+        ASSERT_TRUE(writeFile(src, {}));
         expectCleanFailure(box, src);
     }
 }
@@ -84,10 +75,10 @@ TEST_F(BadSource, Ac3CutInTheMiddleOfAFrame)
 {
     const QString good = stereoAc3(box);
     ASSERT_FALSE(good.isEmpty());
-    const QByteArray bytes = readAll(good);
+    const QByteArray bytes = readFile(good);
     // 192 kbit/s at 48 kHz: 768-byte frames; cut 300 bytes into one.
     const QString src = box.path(QStringLiteral("cut.ac3"));
-    ASSERT_TRUE(writeAll(src, bytes.left((bytes.size() / 2 / 768) * 768 + 300)));
+    ASSERT_TRUE(writeFile(src, bytes.left((bytes.size() / 2 / 768) * 768 + 300)));
     expectCleanFailure(box, src);
 }
 
@@ -96,7 +87,7 @@ TEST_F(BadSource, RandomBytesBehindAKnownExtension)
     for (const char *name : {"noise.ac3", "noise.wav", "noise.mp3"}) {
         SCOPED_TRACE(name);
         const QString src = box.path(QLatin1String(name));
-        ASSERT_TRUE(writeAll(src, randomBytes(300000, 7)));
+        ASSERT_TRUE(writeFile(src, randomBytes(300000, 7)));
         expectCleanFailure(box, src);
     }
 }
@@ -117,7 +108,7 @@ TEST_F(BadSource, WavWithBrokenHeader)
     ASSERT_TRUE(makeFixture({chirps(2, 3)}, {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"),
                                               QStringLiteral("-fflags"), QStringLiteral("+bitexact")},
                             good));
-    const QByteArray bytes = readAll(good);
+    const QByteArray bytes = readFile(good);
     ASSERT_EQ(bytes.mid(12, 4), QByteArray("fmt "));
     {
         // Zero channels in the format chunk.
@@ -125,7 +116,7 @@ TEST_F(BadSource, WavWithBrokenHeader)
         b[22] = 0;
         b[23] = 0;
         const QString src = box.path(QStringLiteral("nochannels.wav"));
-        ASSERT_TRUE(writeAll(src, b));
+        ASSERT_TRUE(writeFile(src, b));
         SCOPED_TRACE("zero channels");
         expectCleanFailure(box, src);
     }
@@ -135,7 +126,7 @@ TEST_F(BadSource, WavWithBrokenHeader)
         for (int i = 12; i < 20; ++i)
             b[i] = char(0xEE);
         const QString src = box.path(QStringLiteral("nofmt.wav"));
-        ASSERT_TRUE(writeAll(src, b));
+        ASSERT_TRUE(writeFile(src, b));
         SCOPED_TRACE("no format chunk");
         expectCleanFailure(box, src);
     }

@@ -1,38 +1,11 @@
 #include "JoinFigures.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace seam {
-
-Pcm decode(const QString &path, int channels, int rate)
-{
-    Pcm p;
-    QProcess ff;
-    ff.start(QStringLiteral("ffmpeg"),
-             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"), QStringLiteral("-i"), path,
-              QStringLiteral("-ac"), QString::number(channels), QStringLiteral("-ar"), QString::number(rate),
-              QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-")});
-    if (!ff.waitForStarted())
-        return p;
-    ff.closeWriteChannel();
-    QByteArray bytes;
-    while (ff.waitForReadyRead(-1))
-        bytes += ff.readAllStandardOutput();
-    ff.waitForFinished(-1);
-    bytes += ff.readAllStandardOutput();
-    if (ff.exitStatus() != QProcess::NormalExit || ff.exitCode() != 0)
-        return p;
-    p.channels = channels;
-    p.rate = rate;
-    p.data.resize(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(p.data.data(), bytes.constData(), p.data.size() * sizeof(float));
-    return p;
-}
 
 namespace {
 

@@ -3,6 +3,8 @@
 // compared window by window around each part boundary and inside the parts.
 #pragma once
 
+#include "AudioCheck.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -10,17 +12,8 @@
 
 namespace seam {
 
-// Interleaved float samples.
-struct Pcm {
-    int channels = 0;
-    int rate = 0;
-    std::vector<float> data;
-    size_t frames() const { return channels ? data.size() / size_t(channels) : 0; }
-};
-
-// Decodes any file with the ffmpeg program into `channels` at `rate`; empty
-// when ffmpeg fails.
-Pcm decode(const QString &path, int channels, int rate);
+using audiocheck::decode;
+using audiocheck::Pcm;
 
 struct JoinFigure {
     double seconds = 0;   // where the join lies in the reference

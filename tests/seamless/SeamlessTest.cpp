@@ -37,13 +37,7 @@ constexpr double kJoinMaxError = 0.05;
 // peaks at 0.6.
 QString signal(int channels)
 {
-    auto click = [](double at, int hz) {
-        // Time since the last click; mod() is spelt out, as commas split filters.
-        const QString x = QStringLiteral("(t+0.125-%1)").arg(at);
-        const QString since = QStringLiteral("(%1-0.125*floor(8*%1))").arg(x);
-        // Rises in 2.5 ms, decays in a few more.
-        return QStringLiteral("0.25*400*%1*exp(1-400*%1)*sin(2*PI*%2*t)").arg(since).arg(hz);
-    };
+    const auto click = audiocheck::clickExpr;
     QStringList ch{QStringLiteral("0.2*sin(2*PI*440*t)+0.15*sin(2*PI*(300+200*t)*t)+") + click(0.007, 2500),
                    QStringLiteral("0.2*sin(2*PI*660*t)+0.15*sin(2*PI*(500+150*t)*t)+") + click(0.121, 3100)};
     if (channels == 6)

@@ -8,20 +8,26 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
 
 namespace audiocheck {
 
-Pcm decode(const QString &path, int channels, int rate)
+Pcm decode(const QString &path, int channels, int rate, const QString &filter, const QString &stream)
 {
     QTemporaryDir tmp;
     const QString raw = tmp.path() + QStringLiteral("/decoded.f32");
+    QStringList args{QStringLiteral("-i"), path};
+    if (!stream.isEmpty())
+        args << QStringLiteral("-map") << stream;
+    if (!filter.isEmpty())
+        args << QStringLiteral("-af") << filter;
+    args << QStringLiteral("-ac") << QString::number(channels) << QStringLiteral("-ar") << QString::number(rate)
+         << QStringLiteral("-f") << QStringLiteral("f32le") << raw;
     Pcm p;
-    if (!wstest::ffmpeg({QStringLiteral("-i"), path, QStringLiteral("-ac"), QString::number(channels),
-                         QStringLiteral("-ar"), QString::number(rate), QStringLiteral("-f"),
-                         QStringLiteral("f32le"), raw}))
+    if (!wstest::ffmpeg(args))
         return p;
     const QByteArray bytes = readFile(raw);
     p.channels = channels;
@@ -93,6 +99,28 @@ double snrDb(const Pcm &ref, const Pcm &test, int lag, size_t from, size_t to)
             noise += d * d;
         }
     return 10 * std::log10(sig / std::max(noise, 1e-30));
+}
+
+double errorPower(const Pcm &ref, const Pcm &test, int lag, int64_t from, int64_t to, double *peak)
+{
+    double sum = 0;
+    int64_t n = 0;
+    for (int64_t i = std::max<int64_t>(from, 0);
+         i < to && size_t(i) < ref.frames() && i + lag >= 0 && size_t(i + lag) < test.frames(); ++i)
+        for (int c = 0; c < ref.channels; ++c, ++n) {
+            const double d = double(ref.at(size_t(i), c)) - test.at(size_t(i + lag), c);
+            sum += d * d;
+            if (peak)
+                *peak = std::max(*peak, std::fabs(d));
+        }
+    return n ? sum / double(n) : 0;
+}
+
+QString clickExpr(double at, int hz)
+{
+    const QString x = QStringLiteral("(t+0.125-%1)").arg(at);
+    const QString since = QStringLiteral("(%1-0.125*floor(8*%1))").arg(x);
+    return QStringLiteral("0.25*400*%1*exp(1-400*%1)*sin(2*PI*%2*t)").arg(since).arg(hz);
 }
 
 double toneAmplitude(const Pcm &p, int ch, double freq, size_t from, size_t to)
