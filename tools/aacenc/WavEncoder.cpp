@@ -172,23 +172,20 @@ KeptPackets keptPackets(const std::optional<wstool::PartTrim> &trim, int frame)
 // boundary makes the frames of neighbouring parts overlap-add seamlessly.
 class PartSink : public PacketSink {
 public:
-    PartSink(std::unique_ptr<PacketSink> next, const KeptPackets &kept) : next_(std::move(next))
-    {
-        first_ = kept.first;
-        last_ = kept.last;
-    }
+    PartSink(std::unique_ptr<PacketSink> next, const KeptPackets &kept) : next_(std::move(next)), kept_(kept) {}
     void start(const AVCodecContext *enc) override { next_->start(enc); }
     void packet(AVPacket *pkt, const AVCodecContext *enc) override
     {
         const int64_t n = index_++;
-        if (n >= first_ && (last_ < 0 || n <= last_))
+        if (n >= kept_.first && (kept_.last < 0 || n <= kept_.last))
             next_->packet(pkt, enc);
     }
     void finish() override { next_->finish(); }
 
 private:
     std::unique_ptr<PacketSink> next_;
-    int64_t first_ = 0, last_ = -1, index_ = 0;
+    const KeptPackets kept_;
+    int64_t index_ = 0;
 };
 
 } // namespace

@@ -53,6 +53,11 @@ constexpr int64_t kRunInSamples = 8192;
 // per cent; short ones keep kRunInSamples.
 constexpr double kLongPartSeconds = 100.0;
 constexpr double kLongRunInSeconds = 12.0;
+// Run-in a part of `partSeconds` carries beyond the decoder's few frames.
+inline double extraRunInSeconds(double partSeconds)
+{
+    return partSeconds >= kLongPartSeconds ? kLongRunInSeconds : 0.0;
+}
 // Run-out after a part's last kept frame: the encoder looks ahead for
 // transients and the last frame overlaps into the next block.
 constexpr int64_t kRunOutSamples = 4096;

@@ -247,8 +247,8 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
 
         // A long part carries about 12 s more, for the encoder to settle.
         size_t want = kRunInFrames;
-        if (partSeconds[p] >= wstool::kLongPartSeconds && units[first].samples > 0)
-            want += size_t(std::ceil(wstool::kLongRunInSeconds * rate / units[first].samples));
+        if (units[first].samples > 0)
+            want += size_t(std::ceil(wstool::extraRunInSeconds(partSeconds[p]) * rate / units[first].samples));
         size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
         if (p > 0)
             runIn = std::min(first, std::max(runIn, audible));
@@ -425,9 +425,7 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             span.end = p + 1 < made.size() ? made[p + 1].start : -1;
             // A long part carries about 12 s more, for the encoder to settle.
             const int64_t length = (span.end < 0 ? pos : span.end) - span.start;
-            const int64_t extra = length >= std::llround(wstool::kLongPartSeconds * rate)
-                                      ? std::llround(wstool::kLongRunInSeconds * rate)
-                                      : 0;
+            const int64_t extra = std::llround(wstool::extraRunInSeconds(double(length) / rate) * rate);
             span.first = std::max<int64_t>(0, span.start - runIn - extra);
             span.rate = rate;
             const int64_t end = span.end < 0 ? pos : span.end;
