@@ -63,6 +63,9 @@ int compare(const QStringList &a)
             worstDb = std::max(worstDb, j.errorDb);
             worstMax = std::max(worstMax, j.maxError);
         }
+        for (const seam::JoinFigure &j : f.joins)
+            std::printf("%s: join at %.1f s: error over in-part median %+.1f dB, max sample error %.4f\n", name,
+                        j.seconds, j.errorDb, j.maxError);
         if (!f.joins.empty())
             std::printf("%s: %zu joins, error over in-part median: worst %+.1f dB; max sample error at joins %.4f\n",
                         name, f.joins.size(), worstDb, worstMax);

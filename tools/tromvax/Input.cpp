@@ -248,6 +248,11 @@ Decoder::Decoder(const AVStream *stream, DynamicRange drc)
         // Frames that fail their checksum are reported as damaged rather
         // than played as noise.
         ctx_->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
+        // The decoder fills mantissas coded with no bits with noise. Seeded
+        // from each frame's own bytes, that noise is the same whichever
+        // frame a decode starts at, so a part decodes to exactly the
+        // samples a decode of the whole source gives.
+        av_dict_set(&opts, "cons_noisegen", "1", 0);
         switch (drc) {
         case DynamicRange::AsCoded:
             drcNote_ = "as coded (decoder default)";
