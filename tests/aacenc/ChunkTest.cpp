@@ -238,8 +238,11 @@ TEST_F(ChunkedEncode, APartKeepsTheSameFramesWhenChunked)
     const QString note = QStringLiteral("wavesmithy part lead 8192 keep %1").arg(keep);
     const QString wav = signalWav(QStringLiteral("part.wav"), 2, (8192 + keep + 4096) / 48000.0,
                                   {QStringLiteral("-metadata"), QStringLiteral("comment=") + note});
+    // Reported: the length of the kept frames (1876 of 1024 samples), not of the WAV.
     ASSERT_EQ(encode(wav, path(QStringLiteral("single.aac")), 1), 0);
+    EXPECT_NE(stdout_.find(": 40.021 s,"), std::string::npos) << stdout_;
     ASSERT_EQ(encode(wav, path(QStringLiteral("chunked.aac")), 2), 0);
+    EXPECT_NE(stdout_.find(": 40.021 s,"), std::string::npos) << stdout_;
     EXPECT_NE(stdout_.find("2 chunks"), std::string::npos) << stdout_;
     const auto packets = [](const QString &f) {
         return probe(f, QStringLiteral("stream=nb_read_packets"), {QStringLiteral("-count_packets")})["nb_read_packets"];

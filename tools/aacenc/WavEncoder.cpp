@@ -168,8 +168,9 @@ KeptPackets keptPackets(const std::optional<wstool::PartTrim> &trim, int frame)
 }
 
 // Passes on only the packets of one part of a split source: the WAV holds
-// `lead` samples of run-in before the part and run-out after it. Keeping whole frames of a continuous signal on both sides of each
-// boundary makes the frames of neighbouring parts overlap-add seamlessly.
+// `lead` samples of run-in before the part and run-out after it. Keeping
+// whole frames of a continuous signal on both sides of each boundary makes
+// the frames of neighbouring parts overlap-add seamlessly.
 class PartSink : public PacketSink {
 public:
     PartSink(std::unique_ptr<PacketSink> next, const KeptPackets &kept) : next_(std::move(next)), kept_(kept) {}
@@ -186,6 +187,23 @@ private:
     std::unique_ptr<PacketSink> next_;
     const KeptPackets kept_;
     int64_t index_ = 0;
+};
+
+// Counts the packets that reach the file.
+class CountingSink : public PacketSink {
+public:
+    CountingSink(std::unique_ptr<PacketSink> next, int64_t *count) : next_(std::move(next)), count_(count) {}
+    void start(const AVCodecContext *enc) override { next_->start(enc); }
+    void packet(AVPacket *pkt, const AVCodecContext *enc) override
+    {
+        ++*count_;
+        next_->packet(pkt, enc);
+    }
+    void finish() override { next_->finish(); }
+
+private:
+    std::unique_ptr<PacketSink> next_;
+    int64_t *count_;
 };
 
 } // namespace
@@ -445,7 +463,12 @@ EncodeResult encode(const Request &r)
     const KeptPackets kept = keptPackets(trim, frame);
 
     wstool::AtomicFile out(r.output);
-    auto makeSink = [&] { return r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()); };
+    int64_t written = 0;
+    auto makeSink = [&]() -> std::unique_ptr<PacketSink> {
+        written = 0;
+        return std::make_unique<CountingSink>(r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()),
+                                              &written);
+    };
 
     // Long inputs are encoded in chunks on every core; a file that holds
     // less than its header tells is encoded in one go.
@@ -487,6 +510,9 @@ EncodeResult encode(const Request &r)
         result.samples = src.samplesRead();
     }
 
+    // A part lasts as long as the frames it keeps, not its whole WAV.
+    if (trim)
+        result.samples = written * frame;
     struct stat st;
     result.bytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
     if (!out.commit())

@@ -98,7 +98,7 @@ private:
 };
 
 struct EncodeResult {
-    int64_t samples = 0;
+    int64_t samples = 0; // read, or for a part the samples its kept frames cover
     int sampleRate = 0;
     int channels = 0; // coded channels
     RateChoice rate;
