@@ -141,25 +141,51 @@ TEST_F(KarduneSplitTest, Ac3PartsAreWholeFramesAndGiveBackTheSource)
 
 TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
 {
-    // Parts of 100 s and more carry 12 s more run-in for the encoder; a short
-    // last part keeps the few frames the decoder needs.
+    // The parts of a split into parts of 100 s and more carry 12 s more
+    // run-in for the encoder, the short last one too; parts of a split into
+    // short parts keep the few frames the decoder needs.
     const QString src = make(QStringLiteral("long.ac3"), 262,
                              {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("96k")});
+    const auto carried = [&](const char *nn) {
+        std::vector<uint8_t> before, after;
+        const auto span = wstool::readSpan(partsDir().toStdString() + "/" + nn + ".ac3.span", &before, &after);
+        EXPECT_TRUE(span) << nn;
+        return span ? *span : wstool::PartSpan{};
+    };
     ASSERT_EQ(split(src, "ac3", {"0", "120", "120"}), 0);
     ASSERT_EQ(parts(), QStringList({QStringLiteral("01.ac3"), QStringLiteral("02.ac3"), QStringLiteral("03.ac3")}));
+    for (const char *nn : {"02", "03"}) {
+        const wstool::PartSpan span = carried(nn);
+        EXPECT_GE(span.start - span.first, 12 * 48000 + 6 * 1536) << nn;
+        EXPECT_LT(span.start - span.first, 12 * 48000 + 12 * 1536) << nn;
+        // The decoder keeps 12 s of it (whole blocks).
+        EXPECT_EQ(wstool::trimFor(span, 48000).lead, 12 * 48000 / 1024 * 1024) << nn;
+        EXPECT_EQ(wstool::trimFor(span, 44100).lead, 12 * 44100 / 1024 * 1024) << nn;
+    }
+
+    QDir(partsDir()).removeRecursively();
+    QDir().mkpath(partsDir());
+    ASSERT_EQ(split(src, "ac3", {"0", "60", "60", "60", "60"}), 0);
+    ASSERT_EQ(parts().size(), 5);
+    for (const char *nn : {"02", "05"}) {
+        const wstool::PartSpan span = carried(nn);
+        EXPECT_GE(span.start - span.first, 6 * 1536) << nn;
+        EXPECT_LT(span.start - span.first, 12 * 1536) << nn;
+        // 8192 samples before a short part.
+        EXPECT_EQ(wstool::trimFor(span, 48000).lead, wstool::kRunInSamples) << nn;
+    }
+
+    // The same for PCM parts (mono at 8 kHz keeps the fixture small).
+    const QString wav = make(QStringLiteral("long.wav"), 262, {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")},
+                             8000, QStringLiteral("mono"));
+    QDir(partsDir()).removeRecursively();
+    QDir().mkpath(partsDir());
+    ASSERT_EQ(split(wav, "wav", {"0", "120", "120"}), 0);
     std::vector<uint8_t> before, after;
-    const auto second = wstool::readSpan(partsDir().toStdString() + "/02.ac3.span", &before, &after);
-    const auto third = wstool::readSpan(partsDir().toStdString() + "/03.ac3.span", &before, &after);
-    ASSERT_TRUE(second && third);
-    EXPECT_GE(second->start - second->first, 12 * 48000 + 6 * 1536);
-    EXPECT_LT(second->start - second->first, 12 * 48000 + 12 * 1536);
-    EXPECT_GE(third->start - third->first, 6 * 1536);
-    EXPECT_LT(third->start - third->first, 12 * 1536);
-    // The decoder keeps 12 s of it (whole blocks) before a long part, 8192
-    // samples before a short one.
-    EXPECT_EQ(wstool::trimFor(*second, 48000).lead, 12 * 48000 / 1024 * 1024);
-    EXPECT_EQ(wstool::trimFor(*third, 48000).lead, wstool::kRunInSamples);
-    EXPECT_EQ(wstool::trimFor(*second, 44100).lead, 12 * 44100 / 1024 * 1024);
+    const auto last = wstool::readSpan(partsDir().toStdString() + "/03.wav.span", &before, &after);
+    ASSERT_TRUE(last);
+    EXPECT_GE(last->start - last->first, 12 * 8000);
+    EXPECT_EQ(before.size(), size_t(last->start - last->first) * 2);
 }
 
 TEST_F(KarduneSplitTest, MpegAudioKeepsTagsAtTheEdges)

@@ -49,11 +49,12 @@ struct PartTrim {
 constexpr int64_t kRunInSamples = 8192;
 // Its rate control and psychoacoustic statistics take about 12 s to settle
 // (a part started cold codes its first seconds several dB worse than a
-// single encode). Long parts carry that much run-in, where it costs a few
-// per cent; short ones keep kRunInSamples.
+// single encode). The parts of a split into long parts carry that much
+// run-in, where it costs a few per cent; short parts keep kRunInSamples.
 constexpr double kLongPartSeconds = 100.0;
 constexpr double kLongRunInSeconds = 12.0;
-// Run-in a part of `partSeconds` carries beyond the decoder's few frames.
+// Run-in every part of a split whose longest part lasts `partSeconds`
+// carries beyond the decoder's few frames.
 inline double extraRunInSeconds(double partSeconds)
 {
     return partSeconds >= kLongPartSeconds ? kLongRunInSeconds : 0.0;

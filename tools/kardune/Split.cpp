@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/intreadwrite.h>
 }
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -236,6 +237,9 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
     }
 
     PartSet parts(o, log);
+    // Long parts carry about 12 s more, for the encoder to settle; so does a
+    // short last part of such a split, at little cost for the whole job.
+    const double extraRunIn = wstool::extraRunInSeconds(*std::max_element(partSeconds.begin(), partSeconds.end()));
     const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : scanner.fileSize(); };
     for (size_t p = 0; p < firsts.size(); ++p) {
         const size_t first = firsts[p];
@@ -245,10 +249,9 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         auto file = parts.begin();
         copyRange(src, o.input, from, to, file->tempPath());
 
-        // A long part carries about 12 s more, for the encoder to settle.
         size_t want = kRunInFrames;
         if (units[first].samples > 0)
-            want += size_t(std::ceil(wstool::extraRunInSeconds(partSeconds[p]) * rate / units[first].samples));
+            want += size_t(std::ceil(extraRunIn * rate / units[first].samples));
         size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
         if (p > 0)
             runIn = std::min(first, std::max(runIn, audible));
@@ -418,14 +421,16 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             throw ToolError("cannot open " + o.input + ": " + std::strerror(errno));
         const int64_t runIn = std::llround(kPcmRunInSeconds * rate);
         const int64_t runOut = std::llround(kPcmRunOutSeconds * rate);
+        // As above: the longest part decides the extra run-in of all.
+        int64_t longest = 0;
+        for (size_t p = 0; p < made.size(); ++p)
+            longest = std::max(longest, (p + 1 < made.size() ? made[p + 1].start : pos) - made[p].start);
+        const int64_t extra = std::llround(wstool::extraRunInSeconds(double(longest) / rate) * rate);
         const auto at = [&](int64_t sample) { return uint64_t(dataStart + sample * blockAlign); };
         for (size_t p = 0; p < made.size(); ++p) {
             wstool::PartSpan span;
             span.start = made[p].start;
             span.end = p + 1 < made.size() ? made[p + 1].start : -1;
-            // A long part carries about 12 s more, for the encoder to settle.
-            const int64_t length = (span.end < 0 ? pos : span.end) - span.start;
-            const int64_t extra = std::llround(wstool::extraRunInSeconds(double(length) / rate) * rate);
             span.first = std::max<int64_t>(0, span.start - runIn - extra);
             span.rate = rate;
             const int64_t end = span.end < 0 ? pos : span.end;
