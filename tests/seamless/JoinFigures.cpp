@@ -48,18 +48,22 @@ double power(const Pcm &p, size_t from, size_t to)
     return n ? s / double(n) : 0;
 }
 
-// The lag in [lo, hi] that best matches out to ref over frames [from, to).
+// The lag in [lo, hi] that best matches out to ref over frames [from, to),
+// correlating every channel: one channel of steady tones repeats itself
+// within the search range, all channels together do not.
 int bestLag(const Pcm &ref, const Pcm &out, size_t from, size_t to, int lo, int hi)
 {
     int best = lo;
     double bestCorr = -1e300;
+    const size_t c = size_t(ref.channels);
     for (int lag = lo; lag <= hi; ++lag) {
         double corr = 0;
         for (size_t i = from; i < to; ++i) {
             const int64_t j = int64_t(i) + lag;
             if (j < 0 || size_t(j) >= out.frames())
                 continue;
-            corr += double(ref.data[i * size_t(ref.channels)]) * out.data[size_t(j) * size_t(out.channels)];
+            for (size_t ch = 0; ch < c; ++ch)
+                corr += double(ref.data[i * c + ch]) * out.data[size_t(j) * c + ch];
         }
         if (corr > bestCorr) {
             bestCorr = corr;
