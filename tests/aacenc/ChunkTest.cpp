@@ -22,12 +22,21 @@ namespace {
 
 const int kQuietFfmpeg = (av_log_set_level(AV_LOG_QUIET), 0);
 
+// The run-in a plan's chunks start with: the long one when every chunk
+// keeps at least the long chunk's length.
+int64_t runInOf(const std::vector<Chunk> &plan)
+{
+    return plan.size() > 1 ? plan[1].firstPacket - 1 - plan[1].startSample / 1024 : 0;
+}
+
 // Every packet of the range belongs to exactly one chunk, in order; each
 // chunk starts its encoder on the frame grid, early enough for its run-in,
 // and every chunk but the last encodes as many frames as the first.
 void expectCovers(const std::vector<Chunk> &plan, int64_t first, int64_t last, const ChunkLimits &l)
 {
     ASSERT_FALSE(plan.empty());
+    const int64_t runIn = plan.size() > 1 ? runInOf(plan) : l.runInFrames;
+    EXPECT_TRUE(runIn == l.runInFrames || runIn == l.longRunInFrames) << runIn;
     EXPECT_EQ(plan.front().firstPacket, first);
     EXPECT_EQ(plan.front().startSample, 0);
     EXPECT_EQ(plan.back().lastPacket, last);
@@ -38,15 +47,21 @@ void expectCovers(const std::vector<Chunk> &plan, int64_t first, int64_t last, c
         EXPECT_EQ(c.startSample % 1024, 0);
         if (i + 1 < plan.size()) {
             EXPECT_EQ(plan[i + 1].firstPacket, c.lastPacket + 1) << "chunk " << i;
-            EXPECT_EQ(c.lastPacket - c.firstPacket + 1 + (i == 0 ? c.firstPacket : l.runInFrames), work)
+            EXPECT_EQ(c.lastPacket - c.firstPacket + 1 + (i == 0 ? c.firstPacket : runIn), work)
                 << "chunk " << i;
         }
         if (i > 0) {
-            EXPECT_EQ(c.startSample, (c.firstPacket - 1 - l.runInFrames) * 1024) << "chunk " << i;
+            EXPECT_EQ(c.startSample, (c.firstPacket - 1 - runIn) * 1024) << "chunk " << i;
             if (c.lastPacket >= 0) {
-                EXPECT_GE(c.lastPacket - c.firstPacket + 1, l.runInFrames / 2) << "chunk " << i << " is too small";
+                EXPECT_GE(c.lastPacket - c.firstPacket + 1, runIn / 2) << "chunk " << i << " is too small";
             }
         }
+    }
+    // The long run-in only where every chunk but the last (whose end the
+    // plan leaves open) keeps the long chunk's length.
+    if (runIn == l.longRunInFrames && plan.size() > 1) {
+        for (size_t i = 0; i + 1 < plan.size(); ++i)
+            EXPECT_GE(plan[i].lastPacket - plan[i].firstPacket + 1, l.longChunkFrames) << "chunk " << i;
     }
 }
 
@@ -66,8 +81,16 @@ TEST(ChunkPlan, SharesTheWorkEvenlyAndLeavesShortInputsWhole)
     const auto two = planChunks(samples, 0, -1, 2, l);
     ASSERT_EQ(two.size(), 2u);
     expectCovers(two, 0, -1, l);
-    // The second chunk keeps its run-in less, and encodes as much.
-    EXPECT_NEAR(double(two[0].lastPacket + 1), double(12001 - two[1].firstPacket + l.runInFrames), 1.0);
+    // Chunks this long start with the long run-in; the second keeps that
+    // much less, and encodes as much.
+    EXPECT_EQ(runInOf(two), l.longRunInFrames);
+    EXPECT_NEAR(double(two[0].lastPacket + 1), double(12001 - two[1].firstPacket + l.longRunInFrames), 1.0);
+    // The 32 s parts of a 5.1 job (8 frames of run-in before the part) make
+    // short chunks, which keep the short run-in rather than not being made.
+    const auto part = planChunks((8 + 1500 + 4) * 1024, 9, 1508, 2, l);
+    ASSERT_EQ(part.size(), 2u);
+    EXPECT_EQ(runInOf(part), l.runInFrames);
+    expectCovers(part, 9, 1508, l);
 
     // Twenty minutes on two threads: no chunk encodes more than the largest
     // size, and the count is a multiple of two.

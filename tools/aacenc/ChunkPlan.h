@@ -24,6 +24,10 @@ struct Chunk {
 struct ChunkLimits {
     int64_t runInFrames = 0;    // frames encoded before a chunk's first kept packet
     int64_t maxChunkFrames = 0; // bounds the packets held for in-order writing
+    // Chunks that all keep at least longChunkFrames start longRunInFrames
+    // early instead, where the longer run-in costs only a few per cent.
+    int64_t longRunInFrames = 0;
+    int64_t longChunkFrames = 0;
 };
 
 // Chunk sizes for `sampleRate`: run-in and largest chunk in time.
@@ -39,8 +43,9 @@ int64_t packetCount(int64_t samples);
 // would exceed the largest size (then a multiple of the thread count, so that
 // the workers finish together), fewer when chunks would be too small. One
 // chunk (a plain single encode) for one thread or a short input.
-// Chunks other than the first start `runInFrames` before their first packet. The plan
-// depends only on its arguments, so the output is the same from run to run.
+// Chunks other than the first start `runInFrames` (or `longRunInFrames`)
+// before their first packet. The plan depends only on its arguments, so the
+// output is the same from run to run.
 std::vector<Chunk> planChunks(int64_t samples, int64_t firstKept, int64_t lastKept, int threads,
                               const ChunkLimits &limits);
 
