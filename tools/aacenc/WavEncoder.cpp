@@ -2,10 +2,12 @@
 
 #include "AacStreamHeaders.h"
 #include "AtomicFile.h"
+#include "ChunkPlan.h"
 #include "ParallelEncode.h"
 #include "PartSpan.h"
 #include "WavInput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -187,23 +189,6 @@ private:
     std::unique_ptr<PacketSink> next_;
     const KeptPackets kept_;
     int64_t index_ = 0;
-};
-
-// Counts the packets that reach the file.
-class CountingSink : public PacketSink {
-public:
-    CountingSink(std::unique_ptr<PacketSink> next, int64_t *count) : next_(std::move(next)), count_(count) {}
-    void start(const AVCodecContext *enc) override { next_->start(enc); }
-    void packet(AVPacket *pkt, const AVCodecContext *enc) override
-    {
-        ++*count_;
-        next_->packet(pkt, enc);
-    }
-    void finish() override { next_->finish(); }
-
-private:
-    std::unique_ptr<PacketSink> next_;
-    int64_t *count_;
 };
 
 } // namespace
@@ -463,12 +448,7 @@ EncodeResult encode(const Request &r)
     const KeptPackets kept = keptPackets(trim, frame);
 
     wstool::AtomicFile out(r.output);
-    int64_t written = 0;
-    auto makeSink = [&]() -> std::unique_ptr<PacketSink> {
-        written = 0;
-        return std::make_unique<CountingSink>(r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()),
-                                              &written);
-    };
+    auto makeSink = [&] { return r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()); };
 
     // Long inputs are encoded in chunks on every core; a file that holds
     // less than its header tells is encoded in one go.
@@ -511,8 +491,11 @@ EncodeResult encode(const Request &r)
     }
 
     // A part lasts as long as the frames it keeps, not its whole WAV.
-    if (trim)
-        result.samples = written * frame;
+    if (trim) {
+        const int64_t lastPacket = packetCount(result.samples) - 1;
+        const int64_t last = kept.last < 0 ? lastPacket : std::min(kept.last, lastPacket);
+        result.samples = std::max<int64_t>(0, last - kept.first + 1) * frame;
+    }
     struct stat st;
     result.bytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
     if (!out.commit())

@@ -77,7 +77,7 @@ public:
     Runner(const Options &o, ToolLog &log) : o_(o), log_(log) {}
 
     void decode();
-    void measure();
+    double measure(); // the gain pass, reported; returns the peak
     void extract();
 
 private:
@@ -236,11 +236,9 @@ PeakScan Runner::scanPeak()
 double Runner::measurePeak()
 {
     log_.line("Pass 1: measuring the peak");
-    const PeakScan scan = scanPeak();
-    reportDecoding(scan);
-    reportGain(scan.peak, scan.samples);
+    const double peak = measure();
     log_.line("Pass 2: decoding");
-    return scan.peak;
+    return peak;
 }
 
 void Runner::decode()
@@ -384,11 +382,12 @@ void Runner::decode()
     log_.summary("Total Gain: " + signedDb(totalDb));
 }
 
-void Runner::measure()
+double Runner::measure()
 {
     const PeakScan scan = scanPeak();
     reportDecoding(scan);
     reportGain(scan.peak, scan.samples);
+    return scan.peak;
 }
 
 void Runner::extract()
