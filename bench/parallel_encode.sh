@@ -52,7 +52,7 @@ seconds() { # COMMAND... -> prints the wall time
     t0=$(date +%s.%N)
     "$@" >/dev/null
     t1=$(date +%s.%N)
-    echo "$t1 - $t0" | bc
+    awk -v a="$t1" -v b="$t0" 'BEGIN { printf "%.3f\n", a - b }'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 probe() { ffprobe -v error -show_entries "stream=$2" -of csv=p=0 "$1"; }
@@ -86,8 +86,8 @@ t0=$(date +%s.%N)
 ffmpeg -nostdin -v error -y -i "$WORK/probe.wav" -c:a aac -b:a 170k "$WORK/c1.aac" &
 ffmpeg -nostdin -v error -y -i "$WORK/probe.wav" -c:a aac -b:a 170k "$WORK/c2.aac"
 wait
-both=$(echo "$(date +%s.%N) - $t0" | bc)
-echo "one encode $alone s, two at once $both s: the two cores give $(ratio "$(echo "2 * $alone" | bc)" "$both") times one core's work"
+both=$(awk -v a="$(date +%s.%N)" -v b="$t0" 'BEGIN { printf "%.3f", a - b }')
+echo "one encode $alone s, two at once $both s: the two cores give $(ratio "$(awk -v a="$alone" 'BEGIN { print 2 * a }')" "$both") times one core's work"
 
 echo "== ${LONG} s stereo AC3, default job (256 s parts)"
 rm -f "$CONF"

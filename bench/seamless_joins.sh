@@ -63,7 +63,7 @@ run() {
     [[ $ch == 6 ]] && mode=-6chwav
     "$BIN/tromvax" -core\( -input "$src" -output "$WORK/$name-ref.wav" $mode \) "${ssrc[@]}" >/dev/null
     echo "== $name: $LEN s source, parts of $PART s, ${ch} channels at $rate Hz"
-    printf 'time: one part %.2f s, in parts %.2f s\n' "$(echo "$t1 - $t0" | bc)" "$(echo "$t2 - $t1" | bc)"
+    printf 'time: one part %.2f s, in parts %.2f s\n' "$(awk -v a="$t1" -v b="$t0" 'BEGIN { print a - b }')" "$(awk -v a="$t2" -v b="$t1" 'BEGIN { print a - b }')"
     "$MEASURE" compare "$WORK/$name-ref.wav" "$WORK/$name-parts.aac" "$WORK/$name-one.aac" "$PART" "$ch" "$rate"
 }
 run stereo "$WORK/stereo.ac3" 2 48000
