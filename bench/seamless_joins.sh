@@ -11,6 +11,7 @@
 # targets in absolute terms (3 dB over the in-part median, 0.02), which no
 # encode of the clicks does at these bit rates.
 #   BUILD_DIR=build-seam SECONDS_LONG=100 PART=30 SIX_PART=30 bash bench/seamless_joins.sh
+# CASES="six" runs only the named cases (stereo, six, resampled).
 # TOOLS_DIR=<folder> takes the companion tools from another folder (to measure
 # an older build); wavesmithy runs from a copy beside them.
 set -euo pipefail
@@ -66,8 +67,9 @@ run() {
     printf 'time: one part %.2f s, in parts %.2f s\n' "$(awk -v a="$t1" -v b="$t0" 'BEGIN { print a - b }')" "$(awk -v a="$t2" -v b="$t1" 'BEGIN { print a - b }')"
     "$MEASURE" compare "$WORK/$name-ref.wav" "$WORK/$name-parts.aac" "$WORK/$name-one.aac" "$PART" "$ch" "$rate"
 }
-run stereo "$WORK/stereo.ac3" 2 48000
-run six "$WORK/six.ac3" 6 48000 six
-run resampled "$WORK/stereo.ac3" 2 44100 rate 44100
+CASES=" ${CASES:-stereo six resampled} "
+[[ $CASES == *" stereo "* ]] && run stereo "$WORK/stereo.ac3" 2 48000
+[[ $CASES == *" six "* ]] && run six "$WORK/six.ac3" 6 48000 six
+[[ $CASES == *" resampled "* ]] && run resampled "$WORK/stereo.ac3" 2 44100 rate 44100
 leftover=$(find "$WORK/tmp" -type f | wc -l)
 echo "temporary files left: $leftover"

@@ -141,7 +141,7 @@ TEST_F(KarduneSplitTest, Ac3PartsAreWholeFramesAndGiveBackTheSource)
 
 TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
 {
-    // The parts of a split into parts of 100 s and more carry 12 s more
+    // The parts of a split into parts of 30 s and more carry 12 s more
     // run-in for the encoder, the short last one too; parts of a split into
     // short parts keep the few frames the decoder needs.
     const QString src = make(QStringLiteral("long.ac3"), 262,
@@ -165,9 +165,18 @@ TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
 
     QDir(partsDir()).removeRecursively();
     QDir().mkpath(partsDir());
-    ASSERT_EQ(split(src, "ac3", {"0", "60", "60", "60", "60"}), 0);
-    ASSERT_EQ(parts().size(), 5);
-    for (const char *nn : {"02", "05"}) {
+    // A 5.1 job's 32 s parts are long enough.
+    ASSERT_EQ(split(src, "ac3", {"0", "32", "32", "32", "32", "32", "32", "32", "32"}), 0);
+    ASSERT_EQ(parts().size(), 9);
+    EXPECT_EQ(wstool::trimFor(carried("02"), 48000).lead, 12 * 48000 / 1024 * 1024);
+
+    QDir(partsDir()).removeRecursively();
+    QDir().mkpath(partsDir());
+    std::vector<std::string> shortParts = {"0"};
+    shortParts.insert(shortParts.end(), 13, "20");
+    ASSERT_EQ(split(src, "ac3", shortParts), 0);
+    ASSERT_EQ(parts().size(), 14);
+    for (const char *nn : {"02", "14"}) {
         const wstool::PartSpan span = carried(nn);
         EXPECT_GE(span.start - span.first, 6 * 1536) << nn;
         EXPECT_LT(span.start - span.first, 12 * 1536) << nn;

@@ -49,9 +49,11 @@ struct PartTrim {
 constexpr int64_t kRunInSamples = 8192;
 // Its rate control and psychoacoustic statistics take about 12 s to settle
 // (a part started cold codes its first seconds several dB worse than a
-// single encode). The parts of a split into long parts carry that much
-// run-in, where it costs a few per cent; short parts keep kRunInSamples.
-constexpr double kLongPartSeconds = 100.0;
+// single encode). The parts of a split into parts of 30 s or more carry that
+// much run-in: a few per cent of a 256 s part, a third more encoding for the
+// 32 s parts of a 5.1 job, which otherwise start their first seconds cold.
+// Shorter parts keep kRunInSamples.
+constexpr double kLongPartSeconds = 30.0;
 constexpr double kLongRunInSeconds = 12.0;
 // Run-in every part of a split whose longest part lasts `partSeconds`
 // carries beyond the decoder's few frames.
