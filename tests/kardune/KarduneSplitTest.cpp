@@ -143,32 +143,65 @@ TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
 {
     // The parts of a split into parts of 30 s and more carry 12 s more
     // run-in for the encoder, the short last one too; parts of a split into
-    // short parts keep the few frames the decoder needs.
+    // short parts keep the few frames the decoder needs. The 12 s lie at the
+    // end of the previous part, whose decoder hands them on.
     const QString src = make(QStringLiteral("long.ac3"), 262,
                              {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("96k")});
     std::vector<uint8_t> before, after;
-    const auto carried = [&](const std::string &nn, const std::string &ext = "ac3") {
-        const auto span = wstool::readSpan(partsDir().toStdString() + "/" + nn + "." + ext + ".span", &before, &after);
-        EXPECT_TRUE(span) << nn;
+    std::optional<wstool::HandOn> handOn;
+    const auto carried = [&](const std::string &name) {
+        const auto span = wstool::readSpan(wstool::spanPath(partsDir().toStdString() + "/" + name), &before, &after,
+                                           &handOn);
+        EXPECT_TRUE(span) << name;
         return span ? *span : wstool::PartSpan{};
     };
+    const auto bytesOf = [](const std::vector<uint8_t> &b) {
+        return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
+    };
+    // Hands on what part `name` names, as its decoder does: the next note
+    // then carries the last bytes of this part.
+    const auto handOnFrom = [&](const std::string &name) {
+        carried(name);
+        ASSERT_TRUE(handOn) << name;
+        const wstool::HandOn h = *handOn;
+        const QByteArray whole = part(QString::fromStdString(name));
+        std::string why;
+        ASSERT_TRUE(wstool::handOnRunIn(partsDir().toStdString() + "/" + name, h, &why)) << why;
+        ASSERT_TRUE(wstool::readSpan(partsDir().toStdString() + "/" + h.note, &before, &after));
+        EXPECT_EQ(bytesOf(before), whole.mid(qsizetype(h.offset), qsizetype(h.bytes))) << name;
+    };
+
     ASSERT_EQ(split(src, "ac3", {"0", "120", "120"}), 0);
     ASSERT_EQ(parts(), QStringList({QStringLiteral("01.ac3"), QStringLiteral("02.ac3"), QStringLiteral("03.ac3")}));
-    for (const char *nn : {"02", "03"}) {
-        const wstool::PartSpan span = carried(nn);
-        EXPECT_GE(span.start - span.first, 12 * 48000 + 6 * 1536) << nn;
-        EXPECT_LT(span.start - span.first, 12 * 48000 + 12 * 1536) << nn;
+    // Until then each note carries a few frames; the last part hands nothing on.
+    for (const char *name : {"02.ac3", "03.ac3"}) {
+        const wstool::PartSpan span = carried(name);
+        EXPECT_LT(span.start - span.first, 12 * 1536) << name;
+    }
+    EXPECT_FALSE(handOn);
+    // Part 1's run-in for part 2 ends where part 2 begins.
+    carried("01.ac3");
+    ASSERT_TRUE(handOn);
+    EXPECT_EQ(handOn->offset + handOn->bytes, part(QStringLiteral("01.ac3")).size());
+    EXPECT_EQ(handOn->note, "02.ac3.span");
+    handOnFrom("01.ac3");
+    handOnFrom("02.ac3");
+    for (const char *name : {"02.ac3", "03.ac3"}) {
+        const wstool::PartSpan span = carried(name);
+        EXPECT_GE(span.start - span.first, 12 * 48000 + 6 * 1536) << name;
+        EXPECT_LT(span.start - span.first, 12 * 48000 + 12 * 1536) << name;
         // The decoder keeps 12 s of it (whole blocks).
-        EXPECT_EQ(wstool::trimFor(span, 48000).lead, 12 * 48000 / 1024 * 1024) << nn;
-        EXPECT_EQ(wstool::trimFor(span, 44100).lead, 12 * 44100 / 1024 * 1024) << nn;
+        EXPECT_EQ(wstool::trimFor(span, 48000).lead, 12 * 48000 / 1024 * 1024) << name;
+        EXPECT_EQ(wstool::trimFor(span, 44100).lead, 12 * 44100 / 1024 * 1024) << name;
     }
 
+    // A 5.1 job's 32 s parts are long enough.
     QDir(partsDir()).removeRecursively();
     QDir().mkpath(partsDir());
-    // A 5.1 job's 32 s parts are long enough.
     ASSERT_EQ(split(src, "ac3", {"0", "32", "32", "32", "32", "32", "32", "32", "32"}), 0);
     ASSERT_EQ(parts().size(), 9);
-    EXPECT_EQ(wstool::trimFor(carried("02"), 48000).lead, 12 * 48000 / 1024 * 1024);
+    handOnFrom("01.ac3");
+    EXPECT_EQ(wstool::trimFor(carried("02.ac3"), 48000).lead, 12 * 48000 / 1024 * 1024);
 
     QDir(partsDir()).removeRecursively();
     QDir().mkpath(partsDir());
@@ -176,23 +209,31 @@ TEST_F(KarduneSplitTest, LongPartsCarryTheEncodersLongRunIn)
     shortParts.insert(shortParts.end(), 13, "20");
     ASSERT_EQ(split(src, "ac3", shortParts), 0);
     ASSERT_EQ(parts().size(), 14);
-    for (const char *nn : {"02", "14"}) {
-        const wstool::PartSpan span = carried(nn);
-        EXPECT_GE(span.start - span.first, 6 * 1536) << nn;
-        EXPECT_LT(span.start - span.first, 12 * 1536) << nn;
+    for (const char *name : {"01.ac3", "02.ac3", "14.ac3"}) {
+        const wstool::PartSpan span = carried(name);
+        EXPECT_FALSE(handOn) << name;
+        if (std::string(name) == "01.ac3")
+            continue;
+        EXPECT_GE(span.start - span.first, 6 * 1536) << name;
+        EXPECT_LT(span.start - span.first, 12 * 1536) << name;
         // 8192 samples before a short part.
-        EXPECT_EQ(wstool::trimFor(span, 48000).lead, wstool::kRunInSamples) << nn;
+        EXPECT_EQ(wstool::trimFor(span, 48000).lead, wstool::kRunInSamples) << name;
     }
 
-    // The same for PCM parts (mono at 8 kHz keeps the fixture small).
+    // The same for PCM parts (mono at 8 kHz keeps the fixture small): the
+    // bytes handed on are the source's samples right before the part.
     const QString wav = make(QStringLiteral("long.wav"), 262, {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")},
                              8000, QStringLiteral("mono"));
     QDir(partsDir()).removeRecursively();
     QDir().mkpath(partsDir());
     ASSERT_EQ(split(wav, "wav", {"0", "120", "120"}), 0);
-    const wstool::PartSpan last = carried("03", "wav");
+    EXPECT_LT(carried("03.wav").start - carried("03.wav").first, 8000);
+    handOnFrom("02.wav");
+    const wstool::PartSpan last = carried("03.wav");
     EXPECT_GE(last.start - last.first, 12 * 8000);
-    EXPECT_EQ(before.size(), size_t(last.start - last.first) * 2);
+    const QByteArray source = readFile(wav);
+    const qsizetype data = source.indexOf("data") + 8;
+    EXPECT_EQ(bytesOf(before), source.mid(data + qsizetype(last.first) * 2, qsizetype(last.start - last.first) * 2));
 }
 
 TEST_F(KarduneSplitTest, MpegAudioKeepsTagsAtTheEdges)

@@ -324,6 +324,38 @@ TEST_F(Seamless, DamagedNoteIsIgnoredAndRemoved)
     EXPECT_EQ(seam::decode(wav, 2, 48000).frames(), seam::decode(src, 2, 48000).frames());
 }
 
+// Decoding a part of a split into long parts hands the next part its 12 s
+// of run-in; the next part's decode then starts with all of it.
+TEST_F(Seamless, DecoderHandsTheLongRunInOn)
+{
+    const QString src = path(QStringLiteral("long.ac3"));
+    ASSERT_TRUE(wstest::ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                QStringLiteral("sine=f=440:r=48000:d=70"), QStringLiteral("-ac"), QStringLiteral("2"),
+                                QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("96k"),
+                                src}));
+    const QString T = dir.path() + QStringLiteral("/p");
+    ASSERT_EQ(run("kardune", {QStringLiteral("-core("), QStringLiteral("-input"), src, QStringLiteral("-prefix"), T,
+                              QStringLiteral("-type"), QStringLiteral("ac3"), QStringLiteral("-ending"), QStringLiteral(")"),
+                              QStringLiteral("-split("), QStringLiteral("0"), QStringLiteral("32"), QStringLiteral("32"),
+                              QStringLiteral(")")}),
+              0);
+    const std::string second = wstool::spanPath((T + QStringLiteral("02.ac3")).toStdString());
+    const auto runIn = [&] {
+        const auto span = wstool::readSpan(second, nullptr, nullptr);
+        return span ? span->start - span->first : -1;
+    };
+    EXPECT_LT(runIn(), 12 * 1536);
+    const QString wav = path(QStringLiteral("w.wav"));
+    ASSERT_EQ(run("tromvax", decodeArgs(T + QStringLiteral("01.ac3"), wav, 2, 48000)), 0);
+    EXPECT_GE(runIn(), 12 * 48000);
+    const auto span = wstool::readSpan(second, nullptr, nullptr);
+    ASSERT_TRUE(span);
+    const PartTrim t = wstool::trimFor(*span, 48000);
+    EXPECT_EQ(t.lead, 12 * 48000 / 1024 * 1024);
+    ASSERT_EQ(run("tromvax", decodeArgs(T + QStringLiteral("02.ac3"), wav, 2, 48000)), 0);
+    EXPECT_EQ(long(seam::decode(wav, 2, 48000).frames()), t.count);
+}
+
 // Boundaries land on whole 1024-sample blocks of the output time line; a
 // part keeps up to kRunInSamples of run-in, always whole blocks of it.
 TEST(PartTrim, BoundariesOnTheOutputBlockGrid)
@@ -413,6 +445,89 @@ TEST(PartSpanFile, RoundTripKeepsTheCarriedBytes)
     QFile f(QString::fromStdString(p));
     ASSERT_TRUE(f.resize(f.size() - 1));
     EXPECT_FALSE(wstool::readSpan(p, &b, &a));
+}
+
+// A part hands the next part its long run-in: bytes of its own file replace
+// the short run-in the next note carries, which must be their tail.
+TEST(PartSpanFile, HandsTheLongRunInOnToTheNextNote)
+{
+    QTemporaryDir d;
+    const std::string part = d.filePath(QStringLiteral("01.ac3")).toStdString();
+    std::vector<uint8_t> bytes(100);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i);
+    {
+        QFile f(QString::fromStdString(part));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
+    }
+    const wstool::HandOn h{"02.ac3.span", 60, 40, 600, 1000};
+    const wstool::HandOn later{"03.ac3.span", 5, 7, 1800, 2000};
+    wstool::writeSpan(wstool::spanPath(part), {0, 0, 1000, 48000}, {}, {9}, &h);
+    const std::string next = d.filePath(QStringLiteral("02.ac3.span")).toStdString();
+    const auto writeNext = [&](PartSpan span, std::vector<uint8_t> before) {
+        wstool::writeSpan(next, span, before, {7, 7}, &later);
+    };
+    std::optional<wstool::HandOn> got;
+    ASSERT_TRUE(wstool::readSpan(wstool::spanPath(part), nullptr, nullptr, &got));
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->note, "02.ac3.span");
+    EXPECT_EQ(got->offset, 60);
+    EXPECT_EQ(got->bytes, 40);
+    EXPECT_EQ(got->first, 600);
+    EXPECT_EQ(got->start, 1000);
+
+    std::string why;
+    writeNext({900, 1000, 2000, 48000}, {90, 91, 92, 93, 94, 95, 96, 97, 98, 99});
+    ASSERT_TRUE(wstool::handOnRunIn(part, h, &why)) << why;
+    std::vector<uint8_t> b, a;
+    const auto s = wstool::readSpan(next, &b, &a, &got);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->first, 600);
+    EXPECT_EQ(s->start, 1000);
+    EXPECT_EQ(s->end, 2000);
+    EXPECT_EQ(b, std::vector<uint8_t>(bytes.begin() + 60, bytes.end()));
+    EXPECT_EQ(a, (std::vector<uint8_t>{7, 7}));
+    // What the next part hands on in turn stays.
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->note, "03.ac3.span");
+    EXPECT_EQ(got->first, 1800);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(next + ".new")));
+
+    // A note of another split is left as it is: another start, bytes that
+    // do not continue the part, or no note at all.
+    writeNext({900, 1001, 2000, 48000}, {96, 97, 98, 99});
+    EXPECT_FALSE(wstool::handOnRunIn(part, h, &why));
+    writeNext({900, 1000, 2000, 48000}, {96, 97, 98, 42});
+    EXPECT_FALSE(wstool::handOnRunIn(part, h, &why));
+    ASSERT_TRUE(wstool::readSpan(next, &b, nullptr));
+    EXPECT_EQ(b, (std::vector<uint8_t>{96, 97, 98, 42}));
+    // A part shorter than the bytes it should hand on.
+    writeNext({900, 1000, 2000, 48000}, {96, 97, 98, 99});
+    EXPECT_FALSE(wstool::handOnRunIn(part, {"02.ac3.span", 80, 40, 600, 1000}, &why));
+    QFile::remove(QString::fromStdString(next));
+    EXPECT_FALSE(wstool::handOnRunIn(part, h, &why));
+    EXPECT_FALSE(why.empty());
+}
+
+TEST(PartSpanFile, RefusesANoteThatNamesAPathOrHandsOnHalfway)
+{
+    QTemporaryDir d;
+    const std::string p = d.filePath(QStringLiteral("n.span")).toStdString();
+    const auto note = [&](const std::string &tail) {
+        QFile f(QString::fromStdString(p));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("wavesmithy part span 1\nfirst 0\nstart 0\nend 10\nrate 8000\nbefore 0\nafter 0\n" + tail + "\n")
+                    .c_str());
+        f.close();
+        return wstool::readSpan(p, nullptr, nullptr).has_value();
+    };
+    EXPECT_TRUE(note(""));
+    EXPECT_TRUE(note("handon a b.span\nhandon_offset 1\nhandon_bytes 2\nhandon_first 3\nhandon_start 4\n"));
+    EXPECT_FALSE(note("handon ../b.span\nhandon_offset 1\nhandon_bytes 2\nhandon_first 3\nhandon_start 4\n"));
+    EXPECT_FALSE(note("handon b.span\nhandon_offset 1\nhandon_bytes 2\nhandon_first 3\n"));
+    EXPECT_FALSE(note("handon_offset 1\nhandon_bytes 2\nhandon_first 3\nhandon_start 4\n"));
+    EXPECT_FALSE(note("handon b.span\nhandon_offset x\nhandon_bytes 2\nhandon_first 3\nhandon_start 4\n"));
 }
 
 } // namespace

@@ -3,13 +3,17 @@
 #include "Av.h"
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <sstream>
+#include <sys/types.h>
 
 namespace wstool {
 
@@ -24,12 +28,37 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 std::string spanPath(const std::string &part) { return part + ".span"; }
 
+namespace {
+
+// A note names the next part's note by its bare file name, in its own folder.
+bool plainName(const std::string &name)
+{
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\n\0", 3)) == std::string::npos;
+}
+
+bool parseNumber(const std::string &text, long long &v)
+{
+    const char *end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, v);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+} // namespace
+
 void writeSpan(const std::string &path, const PartSpan &span, const std::vector<uint8_t> &before,
-               const std::vector<uint8_t> &after)
+               const std::vector<uint8_t> &after, const HandOn *handOn)
 {
     std::ostringstream head;
     head << kMagic << "\nfirst " << span.first << "\nstart " << span.start << "\nend " << span.end << "\nrate "
-         << span.rate << "\nbefore " << before.size() << "\nafter " << after.size() << "\n\n";
+         << span.rate << "\nbefore " << before.size() << "\nafter " << after.size() << "\n";
+    if (handOn) {
+        if (!plainName(handOn->note))
+            throw ToolError("cannot write " + path + ": no plain file name for the next note");
+        head << "handon " << handOn->note << "\nhandon_offset " << handOn->offset << "\nhandon_bytes "
+             << handOn->bytes << "\nhandon_first " << handOn->first << "\nhandon_start " << handOn->start << "\n";
+    }
+    head << "\n";
     const std::string h = head.str();
     FilePtr f(std::fopen(path.c_str(), "wb"), &std::fclose);
     if (!f)
@@ -42,47 +71,63 @@ void writeSpan(const std::string &path, const PartSpan &span, const std::vector<
         throw ToolError("cannot write " + path + ": " + std::strerror(ok ? errno : err));
 }
 
-std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after)
+std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after,
+                                 std::optional<HandOn> *handOn)
 {
     FilePtr f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f)
         return std::nullopt;
     // The text head ends with an empty line; it is short.
     std::string head;
-    for (int c; head.size() < 1024 && (c = std::fgetc(f.get())) != EOF;) {
+    for (int c; head.size() < 4096 && (c = std::fgetc(f.get())) != EOF;) {
         head += char(c);
         if (head.size() >= 2 && head.compare(head.size() - 2, 2, "\n\n") == 0)
             break;
     }
     std::istringstream in(head);
-    std::string magic;
-    std::getline(in, magic);
-    if (magic != kMagic)
+    std::string line;
+    if (!std::getline(in, line) || line != kMagic)
         return std::nullopt;
-    PartSpan s;
-    long long nb = -1, na = -1;
-    std::string key;
-    long long v = 0;
-    bool seen[6] = {};
-    while (in >> key >> v) {
-        const char *keys[] = {"first", "start", "end", "rate", "before", "after"};
-        const auto k = std::find_if(std::begin(keys), std::end(keys), [&](const char *x) { return key == x; });
-        if (k == std::end(keys))
+    static const char *const keys[] = {"first",  "start",         "end",          "rate",         "before",
+                                       "after",  "handon_offset", "handon_bytes", "handon_first", "handon_start"};
+    constexpr size_t kRequired = 6;
+    long long values[std::size(keys)] = {};
+    bool seen[std::size(keys)] = {};
+    HandOn h;
+    while (std::getline(in, line) && !line.empty()) {
+        const size_t space = line.find(' ');
+        if (space == std::string::npos)
             return std::nullopt;
-        seen[k - std::begin(keys)] = true;
-        switch (k - std::begin(keys)) {
-        case 0: s.first = v; break;
-        case 1: s.start = v; break;
-        case 2: s.end = v; break;
-        case 3: s.rate = int(v); break;
-        case 4: nb = v; break;
-        default: na = v; break;
+        const std::string key = line.substr(0, space), value = line.substr(space + 1);
+        if (key == "handon") {
+            if (!plainName(value))
+                return std::nullopt;
+            h.note = value;
+            continue;
         }
+        const auto k = std::find_if(std::begin(keys), std::end(keys), [&](const char *x) { return key == x; });
+        const size_t i = size_t(k - std::begin(keys));
+        if (k == std::end(keys) || !parseNumber(value, values[i]))
+            return std::nullopt;
+        seen[i] = true;
     }
-    if (!std::all_of(std::begin(seen), std::end(seen), [](bool b) { return b; }) || s.rate <= 0 ||
+    PartSpan s{values[0], values[1], values[2], int(values[3])};
+    const long long nb = values[4], na = values[5];
+    if (!std::all_of(seen, seen + kRequired, [](bool b) { return b; }) || s.rate <= 0 || values[3] > INT_MAX ||
         s.start < s.first || (s.end >= 0 && s.end <= s.start) || nb < 0 || na < 0 || nb > (1 << 26) ||
         na > (1 << 26))
         return std::nullopt;
+    // What the part hands on comes whole or not at all.
+    const bool anyHandOn = !h.note.empty() || std::any_of(seen + kRequired, std::end(seen), [](bool b) { return b; });
+    if (anyHandOn) {
+        h.offset = values[6];
+        h.bytes = values[7];
+        h.first = values[8];
+        h.start = values[9];
+        if (h.note.empty() || !std::all_of(seen + kRequired, std::end(seen), [](bool b) { return b; }) ||
+            h.offset < 0 || h.bytes <= 0 || h.bytes > (1 << 26) || h.first > h.start)
+            return std::nullopt;
+    }
     std::vector<uint8_t> b(static_cast<size_t>(nb)), a(static_cast<size_t>(na));
     if ((nb > 0 && std::fread(b.data(), 1, b.size(), f.get()) != b.size()) ||
         (na > 0 && std::fread(a.data(), 1, a.size(), f.get()) != a.size()))
@@ -91,7 +136,55 @@ std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *
         *before = std::move(b);
     if (after)
         *after = std::move(a);
+    if (handOn)
+        *handOn = anyHandOn ? std::optional<HandOn>(std::move(h)) : std::nullopt;
     return s;
+}
+
+bool handOnRunIn(const std::string &part, const HandOn &h, std::string *why)
+{
+    const size_t slash = part.find_last_of('/');
+    const std::string notePath = (slash == std::string::npos ? std::string() : part.substr(0, slash + 1)) + h.note;
+    std::vector<uint8_t> before, after;
+    std::optional<HandOn> next;
+    const std::optional<PartSpan> span = readSpan(notePath, &before, &after, &next);
+    if (!span) {
+        *why = "the next part's note " + notePath + " is missing or damaged";
+        return false;
+    }
+    if (span->start != h.start || h.first > span->first || before.size() > size_t(h.bytes)) {
+        *why = "the next part's note " + notePath + " belongs to another split";
+        return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(h.bytes));
+    FilePtr f(std::fopen(part.c_str(), "rb"), &std::fclose);
+    if (!f || ::fseeko(f.get(), off_t(h.offset), SEEK_SET) != 0 ||
+        std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
+        *why = "cannot read the next part's run-in from " + part;
+        return false;
+    }
+    f.reset();
+    // The bytes the note carries already are the end of the run-in.
+    if (!std::equal(before.begin(), before.end(), bytes.end() - std::ptrdiff_t(before.size()))) {
+        *why = "the next part's note " + notePath + " does not continue " + part;
+        return false;
+    }
+    PartSpan longer = *span;
+    longer.first = h.first;
+    const std::string temp = notePath + ".new";
+    try {
+        writeSpan(temp, longer, bytes, after, next ? &*next : nullptr);
+    } catch (const ToolError &e) {
+        std::remove(temp.c_str());
+        *why = e.what();
+        return false;
+    }
+    if (std::rename(temp.c_str(), notePath.c_str()) != 0) {
+        *why = "cannot replace " + notePath + ": " + std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
 }
 
 PartTrim trimFor(const PartSpan &span, int outRate, int64_t shift)

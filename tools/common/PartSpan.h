@@ -4,7 +4,8 @@
 // The splitter writes a span note beside each part (part path + ".span"): the
 // part's place on the source's sample time line and the audio just before and
 // just after it (run-in and run-out, whole frames of the source). The decoder
-// reads and deletes the note, decodes run-in + part + run-out and trims the
+// reads and deletes the note (handing on the next part's long run-in, see
+// HandOn), decodes run-in + part + run-out and trims the
 // result to whole 1024-sample blocks around the part; it tells the encoder
 // which samples belong to the part in the WAV's comment (a LIST/INFO chunk).
 // The encoder codes everything and keeps only the AAC frames of the part.
@@ -28,13 +29,31 @@ struct PartSpan {
     int rate = 0;      // the source's sample rate
 };
 
+// A long run-in that lies in the previous part's file is not copied into the
+// next part's note at the split: the decoder of the previous part hands it on
+// when it reads its own note, so that the temporary folder holds at most one
+// such copy at a time instead of one per part.
+struct HandOn {
+    std::string note;   // the next part's note: a file name in this part's folder
+    int64_t offset = 0; // where the run-in's bytes begin in this part's file
+    int64_t bytes = 0;  // how many
+    int64_t first = 0;  // the next part's `first` with them
+    int64_t start = 0;  // the next part's `start`, to check the note against
+};
+
 std::string spanPath(const std::string &part);
 
-// Writes the note with its run-in and run-out bytes; throws ToolError.
+// Writes the note with its run-in and run-out bytes (and what this part hands
+// on, if anything); throws ToolError.
 void writeSpan(const std::string &path, const PartSpan &span, const std::vector<uint8_t> &before,
-               const std::vector<uint8_t> &after);
+               const std::vector<uint8_t> &after, const HandOn *handOn = nullptr);
 // Reads a note; nothing when the file is missing or is no valid note.
-std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after);
+std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after,
+                                 std::optional<HandOn> *handOn = nullptr);
+// Gives the next part's note its long run-in from `part` (the file whose note
+// named `h`). The note must still be the one the split wrote: same start,
+// carrying the tail of those bytes. False, with the reason, when it cannot.
+bool handOnRunIn(const std::string &part, const HandOn &h, std::string *why);
 
 // Which decoded samples a part keeps, at the decoder's output rate.
 struct PartTrim {

@@ -16,6 +16,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace kardune {
@@ -81,11 +82,11 @@ public:
     // The span note of a part, listed with the parts, so that a failed run
     // removes it too.
     void addSpan(const std::string &part, const wstool::PartSpan &span, const std::vector<uint8_t> &before,
-                 const std::vector<uint8_t> &after)
+                 const std::vector<uint8_t> &after, const wstool::HandOn *handOn = nullptr)
     {
         const std::string path = wstool::spanPath(part);
         made_.push_back(path);
-        wstool::writeSpan(path, span, before, after);
+        wstool::writeSpan(path, span, before, after, handOn);
     }
 
     void keep() { kept_ = true; }
@@ -241,32 +242,62 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
     // short last part of such a split, at little cost for the whole job.
     const double extraRunIn = wstool::extraRunInSeconds(*std::max_element(partSeconds.begin(), partSeconds.end()));
     const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : scanner.fileSize(); };
-    for (size_t p = 0; p < firsts.size(); ++p) {
+    // The first frame a part's decode starts from, `extra` seconds before
+    // the decoder's own few frames.
+    const auto runInUnit = [&](size_t p, double extra) {
         const size_t first = firsts[p];
-        const size_t end = p + 1 < firsts.size() ? firsts[p + 1] : units.size();
-        const uint64_t from = p == 0 ? 0 : units[first].offset;
-        const uint64_t to = end < units.size() ? units[end].offset : scanner.fileSize();
-        auto file = parts.begin();
-        copyRange(src, o.input, from, to, file->tempPath());
-
         size_t want = kRunInFrames;
-        if (units[first].samples > 0)
-            want += size_t(std::ceil(extraRunIn * rate / units[first].samples));
+        if (extra > 0 && units[first].samples > 0)
+            want += size_t(std::ceil(extra * rate / units[first].samples));
         size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
         if (p > 0)
             runIn = std::min(first, std::max(runIn, audible));
-        const size_t runOut = std::min(units.size(), end + kRunOutFrames);
+        return runIn;
+    };
+    struct Planned {
+        uint64_t from = 0, to = 0; // the part's bytes
+        size_t runIn = 0, first = 0, end = 0, runOut = 0;
         wstool::PartSpan span;
-        span.first = p == 0 ? 0 : units[runIn].sample - origin;
-        span.start = p == 0 ? 0 : units[first].sample - origin;
-        span.end = end < units.size() ? units[end].sample - origin : -1;
-        span.rate = rate;
+        bool noted = false;
+        std::optional<wstool::HandOn> handOn; // the next part's long run-in, from this part's file
+    };
+    std::vector<Planned> planned(firsts.size());
+    for (size_t p = 0; p < firsts.size(); ++p) {
+        Planned &pl = planned[p];
+        pl.first = firsts[p];
+        pl.end = p + 1 < firsts.size() ? firsts[p + 1] : units.size();
+        pl.from = p == 0 ? 0 : units[pl.first].offset;
+        pl.to = pl.end < units.size() ? units[pl.end].offset : scanner.fileSize();
+        pl.runIn = runInUnit(p, extraRunIn);
+        pl.runOut = std::min(units.size(), pl.end + kRunOutFrames);
+        pl.span.first = p == 0 ? 0 : units[pl.runIn].sample - origin;
+        pl.span.start = p == 0 ? 0 : units[pl.first].sample - origin;
+        pl.span.end = pl.end < units.size() ? units[pl.end].sample - origin : -1;
+        pl.span.rate = rate;
         // A first part no longer than the tag frame and the delay gets no
         // note: it is decoded whole.
-        if (span.end < 0 || span.end > span.start)
-            parts.addSpan(file->target(), span, readRange(src, o.input, offsetOf(runIn), offsetOf(first)),
-                          readRange(src, o.input, offsetOf(end), offsetOf(runOut)));
-        parts.commit(*file, partSeconds[p]);
+        pl.noted = pl.span.end < 0 || pl.span.end > pl.span.start;
+        // A long run-in that lies in the previous part's file stays there:
+        // the previous part's decoder hands it on (see HandOn).
+        const size_t shortRunIn = runInUnit(p, 0);
+        if (p > 0 && pl.runIn < shortRunIn && planned[p - 1].noted && units[pl.runIn].offset >= planned[p - 1].from) {
+            const std::string next = wstool::spanPath(partName(o, int(p) + 1));
+            planned[p - 1].handOn = wstool::HandOn{next.substr(next.find_last_of('/') + 1),
+                                                   int64_t(units[pl.runIn].offset - planned[p - 1].from),
+                                                   int64_t(units[pl.first].offset - units[pl.runIn].offset),
+                                                   pl.span.first, pl.span.start};
+            pl.runIn = shortRunIn;
+            pl.span.first = units[pl.runIn].sample - origin;
+        }
+    }
+    for (const Planned &pl : planned) {
+        auto file = parts.begin();
+        copyRange(src, o.input, pl.from, pl.to, file->tempPath());
+        if (pl.noted)
+            parts.addSpan(file->target(), pl.span, readRange(src, o.input, offsetOf(pl.runIn), offsetOf(pl.first)),
+                          readRange(src, o.input, offsetOf(pl.end), offsetOf(pl.runOut)),
+                          pl.handOn ? &*pl.handOn : nullptr);
+        parts.commit(*file, partSeconds[&pl - planned.data()]);
     }
     log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
              " Hz");
@@ -297,6 +328,7 @@ public:
         const int err = avformat_write_header(out_.get(), &opts);
         av_dict_free(&opts);
         wstool::avCheck(err, "cannot write " + path);
+        dataOffset_ = avio_tell(out_->pb);
         rate_ = par->sample_rate;
         blockAlign_ = par->block_align;
         pkt_ = wstool::makePacket();
@@ -319,6 +351,8 @@ public:
     }
 
     int64_t samples() const { return written_; }
+    // Where the samples begin in the file.
+    int64_t dataOffset() const { return dataOffset_; }
 
 private:
     std::string path_;
@@ -327,6 +361,7 @@ private:
     wstool::PacketPtr pkt_;
     int rate_ = 0, blockAlign_ = 0;
     int64_t written_ = 0;
+    int64_t dataOffset_ = 0;
 };
 
 // Audio carried before and after each PCM part: the encoder's run-in and
@@ -354,6 +389,7 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
     struct Made {
         std::string name;
         int64_t start;
+        int64_t dataOffset = 0;
     };
     std::vector<Made> made;
     auto closePart = [&]() {
@@ -390,7 +426,7 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             if (!writer) {
                 file = parts.begin();
                 writer = std::make_unique<WavPartWriter>(file->tempPath(), par, large);
-                made.push_back({file->target(), pos});
+                made.push_back({file->target(), pos, writer->dataOffset()});
             }
             const int64_t take = end < 0 ? left : std::min(left, end - pos);
             writer->write(data, take);
@@ -427,15 +463,31 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             longest = std::max(longest, (p + 1 < made.size() ? made[p + 1].start : pos) - made[p].start);
         const int64_t extra = std::llround(wstool::extraRunInSeconds(double(longest) / rate) * rate);
         const auto at = [&](int64_t sample) { return uint64_t(dataStart + sample * blockAlign); };
+        std::vector<wstool::PartSpan> spans(made.size());
+        std::vector<std::optional<wstool::HandOn>> handOns(made.size());
         for (size_t p = 0; p < made.size(); ++p) {
-            wstool::PartSpan span;
+            wstool::PartSpan &span = spans[p];
             span.start = made[p].start;
             span.end = p + 1 < made.size() ? made[p + 1].start : -1;
             span.first = std::max<int64_t>(0, span.start - runIn - extra);
             span.rate = rate;
+            // A long run-in within the previous part is handed on by its
+            // decoder, as for compressed parts.
+            const int64_t shortFirst = std::max<int64_t>(0, span.start - runIn);
+            if (p > 0 && span.first < shortFirst && span.first >= made[p - 1].start) {
+                const std::string next = wstool::spanPath(made[p].name);
+                handOns[p - 1] = wstool::HandOn{next.substr(next.find_last_of('/') + 1),
+                                                made[p - 1].dataOffset + (span.first - made[p - 1].start) * blockAlign,
+                                                (span.start - span.first) * blockAlign, span.first, span.start};
+                span.first = shortFirst;
+            }
+        }
+        for (size_t p = 0; p < made.size(); ++p) {
+            const wstool::PartSpan &span = spans[p];
             const int64_t end = span.end < 0 ? pos : span.end;
             parts.addSpan(made[p].name, span, readRange(src.get(), o.input, at(span.first), at(span.start)),
-                          readRange(src.get(), o.input, at(end), at(std::min(pos, end + runOut))));
+                          readRange(src.get(), o.input, at(end), at(std::min(pos, end + runOut))),
+                          handOns[p] ? &*handOns[p] : nullptr);
         }
     }
     parts.keep();

@@ -255,9 +255,14 @@ void Runner::decode()
     // part's own format, or whole frames of a compressed stream, decoded
     // from a copy of the part with them around it.
     std::vector<uint8_t> before, after;
+    std::optional<wstool::HandOn> handOn;
     const std::string spanFile = wstool::spanPath(o_.input);
-    std::optional<wstool::PartSpan> span = wstool::readSpan(spanFile, &before, &after);
+    std::optional<wstool::PartSpan> span = wstool::readSpan(spanFile, &before, &after, &handOn);
     std::remove(spanFile.c_str());
+    // The next part's long run-in lies at the end of this one: it goes into
+    // the next part's note now, before this part is removed.
+    if (std::string why; handOn && !wstool::handOnRunIn(o_.input, *handOn, &why))
+        log_.line("Note: the next part keeps its short run-in (" + why + ")");
     std::unique_ptr<JoinedInput> joined;
     Source s = open(false);
     if (span && (!before.empty() || !after.empty())) {
