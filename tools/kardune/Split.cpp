@@ -290,14 +290,15 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
             pl.span.first = units[pl.runIn].sample - origin;
         }
     }
-    for (const Planned &pl : planned) {
+    for (size_t p = 0; p < planned.size(); ++p) {
+        const Planned &pl = planned[p];
         auto file = parts.begin();
         copyRange(src, o.input, pl.from, pl.to, file->tempPath());
         if (pl.noted)
             parts.addSpan(file->target(), pl.span, readRange(src, o.input, offsetOf(pl.runIn), offsetOf(pl.first)),
                           readRange(src, o.input, offsetOf(pl.end), offsetOf(pl.runOut)),
                           pl.handOn ? &*pl.handOn : nullptr);
-        parts.commit(*file, partSeconds[&pl - planned.data()]);
+        parts.commit(*file, partSeconds[p]);
     }
     log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
              " Hz");
