@@ -28,6 +28,12 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 std::string spanPath(const std::string &part) { return part + ".span"; }
 
+std::string spanName(const std::string &part)
+{
+    const std::string path = spanPath(part);
+    return path.substr(path.find_last_of('/') + 1);
+}
+
 namespace {
 
 // A note names the next part's note by its bare file name, in its own folder.

@@ -42,6 +42,8 @@ struct HandOn {
 };
 
 std::string spanPath(const std::string &part);
+// The bare file name of a part's note, as a HandOn names it.
+std::string spanName(const std::string &part);
 
 // Writes the note with its run-in and run-out bytes (and what this part hands
 // on, if anything); throws ToolError.

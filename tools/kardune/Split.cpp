@@ -254,50 +254,45 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
             runIn = std::min(first, std::max(runIn, audible));
         return runIn;
     };
-    struct Planned {
-        uint64_t from = 0, to = 0; // the part's bytes
-        size_t runIn = 0, first = 0, end = 0, runOut = 0;
-        wstool::PartSpan span;
-        bool noted = false;
-        std::optional<wstool::HandOn> handOn; // the next part's long run-in, from this part's file
+    const auto endUnit = [&](size_t p) { return p + 1 < firsts.size() ? firsts[p + 1] : units.size(); };
+    const auto fromOf = [&](size_t p) { return p == 0 ? uint64_t(0) : units[firsts[p]].offset; };
+    // A first part no longer than the tag frame and the delay gets no note:
+    // it is decoded whole.
+    const auto noted = [&](size_t p) {
+        return p > 0 || endUnit(0) == units.size() || units[endUnit(0)].sample > origin;
     };
-    std::vector<Planned> planned(firsts.size());
+    // Part p's long run-in lies in part p - 1's file, whose decoder hands it
+    // on (see HandOn); part p's note carries only the decoder's few frames.
+    const auto handedOn = [&](size_t p) {
+        return p > 0 && p < firsts.size() && noted(p - 1) && runInUnit(p, extraRunIn) < runInUnit(p, 0) &&
+               units[runInUnit(p, extraRunIn)].offset >= fromOf(p - 1);
+    };
     for (size_t p = 0; p < firsts.size(); ++p) {
-        Planned &pl = planned[p];
-        pl.first = firsts[p];
-        pl.end = p + 1 < firsts.size() ? firsts[p + 1] : units.size();
-        pl.from = p == 0 ? 0 : units[pl.first].offset;
-        pl.to = pl.end < units.size() ? units[pl.end].offset : scanner.fileSize();
-        pl.runIn = runInUnit(p, extraRunIn);
-        pl.runOut = std::min(units.size(), pl.end + kRunOutFrames);
-        pl.span.first = p == 0 ? 0 : units[pl.runIn].sample - origin;
-        pl.span.start = p == 0 ? 0 : units[pl.first].sample - origin;
-        pl.span.end = pl.end < units.size() ? units[pl.end].sample - origin : -1;
-        pl.span.rate = rate;
-        // A first part no longer than the tag frame and the delay gets no
-        // note: it is decoded whole.
-        pl.noted = pl.span.end < 0 || pl.span.end > pl.span.start;
-        // A long run-in that lies in the previous part's file stays there:
-        // the previous part's decoder hands it on (see HandOn).
-        const size_t shortRunIn = runInUnit(p, 0);
-        if (p > 0 && pl.runIn < shortRunIn && planned[p - 1].noted && units[pl.runIn].offset >= planned[p - 1].from) {
-            const std::string next = wstool::spanPath(partName(o, int(p) + 1));
-            planned[p - 1].handOn = wstool::HandOn{next.substr(next.find_last_of('/') + 1),
-                                                   int64_t(units[pl.runIn].offset - planned[p - 1].from),
-                                                   int64_t(units[pl.first].offset - units[pl.runIn].offset),
-                                                   pl.span.first, pl.span.start};
-            pl.runIn = shortRunIn;
-            pl.span.first = units[pl.runIn].sample - origin;
-        }
-    }
-    for (size_t p = 0; p < planned.size(); ++p) {
-        const Planned &pl = planned[p];
+        const size_t first = firsts[p];
+        const size_t end = endUnit(p);
+        const uint64_t from = fromOf(p);
+        const uint64_t to = end < units.size() ? units[end].offset : scanner.fileSize();
         auto file = parts.begin();
-        copyRange(src, o.input, pl.from, pl.to, file->tempPath());
-        if (pl.noted)
-            parts.addSpan(file->target(), pl.span, readRange(src, o.input, offsetOf(pl.runIn), offsetOf(pl.first)),
-                          readRange(src, o.input, offsetOf(pl.end), offsetOf(pl.runOut)),
-                          pl.handOn ? &*pl.handOn : nullptr);
+        copyRange(src, o.input, from, to, file->tempPath());
+
+        const size_t runIn = runInUnit(p, handedOn(p) ? 0 : extraRunIn);
+        const size_t runOut = std::min(units.size(), end + kRunOutFrames);
+        wstool::PartSpan span;
+        span.first = p == 0 ? 0 : units[runIn].sample - origin;
+        span.start = p == 0 ? 0 : units[first].sample - origin;
+        span.end = end < units.size() ? units[end].sample - origin : -1;
+        span.rate = rate;
+        if (noted(p)) {
+            std::optional<wstool::HandOn> handOn;
+            if (handedOn(p + 1)) {
+                const size_t nextRunIn = runInUnit(p + 1, extraRunIn);
+                handOn = wstool::HandOn{wstool::spanName(partName(o, int(p) + 2)), int64_t(units[nextRunIn].offset - from),
+                                        int64_t(units[end].offset - units[nextRunIn].offset),
+                                        units[nextRunIn].sample - origin, units[end].sample - origin};
+            }
+            parts.addSpan(file->target(), span, readRange(src, o.input, offsetOf(runIn), offsetOf(first)),
+                          readRange(src, o.input, offsetOf(end), offsetOf(runOut)), handOn ? &*handOn : nullptr);
+        }
         parts.commit(*file, partSeconds[p]);
     }
     log.line("Source: " + std::to_string(scanner.framesSeen()) + " frames at " + std::to_string(rate) +
@@ -464,31 +459,28 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             longest = std::max(longest, (p + 1 < made.size() ? made[p + 1].start : pos) - made[p].start);
         const int64_t extra = std::llround(wstool::extraRunInSeconds(double(longest) / rate) * rate);
         const auto at = [&](int64_t sample) { return uint64_t(dataStart + sample * blockAlign); };
-        std::vector<wstool::PartSpan> spans(made.size());
-        std::vector<std::optional<wstool::HandOn>> handOns(made.size());
+        const auto longFirst = [&](size_t p) { return std::max<int64_t>(0, made[p].start - runIn - extra); };
+        const auto shortFirst = [&](size_t p) { return std::max<int64_t>(0, made[p].start - runIn); };
+        // A long run-in within the previous part is handed on by its
+        // decoder, as for compressed parts.
+        const auto handedOn = [&](size_t p) {
+            return p > 0 && p < made.size() && longFirst(p) < shortFirst(p) && longFirst(p) >= made[p - 1].start;
+        };
         for (size_t p = 0; p < made.size(); ++p) {
-            wstool::PartSpan &span = spans[p];
+            wstool::PartSpan span;
             span.start = made[p].start;
             span.end = p + 1 < made.size() ? made[p + 1].start : -1;
-            span.first = std::max<int64_t>(0, span.start - runIn - extra);
+            span.first = handedOn(p) ? shortFirst(p) : longFirst(p);
             span.rate = rate;
-            // A long run-in within the previous part is handed on by its
-            // decoder, as for compressed parts.
-            const int64_t shortFirst = std::max<int64_t>(0, span.start - runIn);
-            if (p > 0 && span.first < shortFirst && span.first >= made[p - 1].start) {
-                const std::string next = wstool::spanPath(made[p].name);
-                handOns[p - 1] = wstool::HandOn{next.substr(next.find_last_of('/') + 1),
-                                                made[p - 1].dataOffset + (span.first - made[p - 1].start) * blockAlign,
-                                                (span.start - span.first) * blockAlign, span.first, span.start};
-                span.first = shortFirst;
-            }
-        }
-        for (size_t p = 0; p < made.size(); ++p) {
-            const wstool::PartSpan &span = spans[p];
+            std::optional<wstool::HandOn> handOn;
+            if (handedOn(p + 1))
+                handOn = wstool::HandOn{wstool::spanName(made[p + 1].name),
+                                        made[p].dataOffset + (longFirst(p + 1) - span.start) * blockAlign,
+                                        (span.end - longFirst(p + 1)) * blockAlign, longFirst(p + 1), span.end};
             const int64_t end = span.end < 0 ? pos : span.end;
             parts.addSpan(made[p].name, span, readRange(src.get(), o.input, at(span.first), at(span.start)),
                           readRange(src.get(), o.input, at(end), at(std::min(pos, end + runOut))),
-                          handOns[p] ? &*handOns[p] : nullptr);
+                          handOn ? &*handOn : nullptr);
         }
     }
     parts.keep();
