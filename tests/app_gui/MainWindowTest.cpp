@@ -1,5 +1,5 @@
 #include "BlankCaptionField.h"
-#include "EtsLinkLabel.h"
+#include "LinkLabel.h"
 #include "SystemColors.h"
 #include "MainWindow.h"
 #include "QtPrinters.h"
@@ -509,7 +509,7 @@ TEST_F(MainWindowTest, EveryControlHasOneNamedWidget)
         // (The link labels' own parts carry their control's inner names.)
         const auto named = window->findChildren<QWidget *>(ctl->key());
         EXPECT_EQ(std::count_if(named.begin(), named.end(),
-                                [](QWidget *x) { return !qobject_cast<EtsLinkLabel *>(x->parentWidget()); }),
+                                [](QWidget *x) { return !qobject_cast<LinkLabel *>(x->parentWidget()); }),
                   1)
             << ctl->key().toStdString();
         EXPECT_EQ(widget->window(), window.get()) << ctl->key().toStdString();

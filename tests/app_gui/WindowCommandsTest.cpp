@@ -1,7 +1,7 @@
 // The window's commands end to end: file pickers answered through the dialog
 // seam, the desktop's "open", the message boxes, and "Give me AAC!" running
 // the job against the fake companion tool.
-#include "DragDrop.h"
+#include "BatchWindow.h"
 #include "FakeTool.h"
 #include "MainWindow.h"
 #include "Platform.h"
@@ -158,7 +158,7 @@ TEST_F(Commands, FilesDroppedOnTheWindowOpenTheBatchWindow)
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window.get(), &drop);
 
-    wsbatch::DragDrop *batch = window->batchWindow();
+    wsbatch::BatchWindow *batch = window->batchWindow();
     ASSERT_NE(batch, nullptr);
     EXPECT_TRUE(batch->isVisible());
     EXPECT_FALSE(window->isEnabled()); // until the batch window's "Close"

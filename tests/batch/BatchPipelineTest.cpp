@@ -5,7 +5,7 @@
 #include "JobPipeline.h"
 #include "OptionBatchHost.h"
 #include "OptionModel.h"
-#include "SuperShell32.h"
+#include "ProcessRunner.h"
 
 #include <QComboBox>
 #include <QTimer>
@@ -42,7 +42,7 @@ protected:
         for (const char *tool : {"Tromvax", "Kardune", "aacenc"})
             m.setText(m.control(tool), fake);
         m.setText(m.control("TempFolder"), temp);
-        w = std::make_unique<DragDrop>(host);
+        w = std::make_unique<BatchWindow>(host);
         jobWindow.batch = w.get();
         w->show();
     }
@@ -65,7 +65,7 @@ protected:
                                  beforeJob(int(results.size()) + 1);
                              results << wsjob::JobPipeline(m, jobWindow).run();
                          }};
-    std::unique_ptr<DragDrop> w;
+    std::unique_ptr<BatchWindow> w;
 };
 
 } // namespace
@@ -121,7 +121,7 @@ TEST_F(BatchPipeline, StopDuringTheSecondItemEndsThatJobCleanlyAndTheRunGoesOn)
     QTimer watch;
     watch.setInterval(10);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (results.size() == 1 && SuperShell32::isToolRunning() &&
+        if (results.size() == 1 && ProcessRunner::isToolRunning() &&
             m.control("Status").caption.startsWith("Decoding part")) {
             watch.stop();
             sendMouse(w->XFlatButton2(2), QEvent::MouseButtonPress, Qt::LeftButton);

@@ -2,7 +2,7 @@
 // each job is given, whole-list runs, the guard against nested jobs, and
 // Stop. Runs through the real job are in BatchPipelineTest.cpp.
 #include "BatchTestSupport.h"
-#include "SuperShell32.h"
+#include "ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         batchItems() = BatchItemArrays();
-        w = std::make_unique<DragDrop>(host);
+        w = std::make_unique<BatchWindow>(host);
         w->show();
     }
     void TearDown() override
@@ -30,7 +30,7 @@ protected:
 
     QTemporaryDir dir;
     FakeHost host;
-    std::unique_ptr<DragDrop> w;
+    std::unique_ptr<BatchWindow> w;
 };
 
 } // namespace
@@ -146,7 +146,7 @@ TEST_F(BatchRun, ClearListOrCloseDuringARunEndsItAfterTheCurrentJob)
 TEST_F(BatchRun, StopWithNoToolRunningOnlyRedrawsAndEnablesThePanels)
 {
     w->EnablePanels(false);
-    ASSERT_FALSE(SuperShell32::isToolRunning());
+    ASSERT_FALSE(ProcessRunner::isToolRunning());
     sendMouse(w->XFlatButton2(2), QEvent::MouseButtonPress, Qt::LeftButton);
     EXPECT_EQ(host.stops, 1);
     EXPECT_TRUE(w->XFlatButton2(1)->Enabled());

@@ -4,9 +4,9 @@
 
 #include "BatchHost.h"
 #include "BatchItems.h"
-#include "DragDrop.h"
+#include "BatchWindow.h"
 #include "TestSupport.h"
-#include "XFlatButton.h"
+#include "FlatButton.h"
 
 #include <QApplication>
 #include <QDir>
@@ -103,7 +103,7 @@ struct DropOutcome {
     Qt::DropAction dropAction = Qt::IgnoreAction;
 };
 
-inline DropOutcome dragAndDrop(wsbatch::DragDrop &w, QMimeData *data)
+inline DropOutcome dragAndDrop(wsbatch::BatchWindow &w, QMimeData *data)
 {
     std::unique_ptr<QMimeData> owned(data);
     QWidget *target = w.List1()->viewport();
@@ -127,7 +127,7 @@ inline DropOutcome dragAndDrop(wsbatch::DragDrop &w, QMimeData *data)
     return o;
 }
 
-inline DropOutcome dropFiles(wsbatch::DragDrop &w, const QStringList &paths)
+inline DropOutcome dropFiles(wsbatch::BatchWindow &w, const QStringList &paths)
 {
     return dragAndDrop(w, fileListData(paths));
 }
@@ -140,20 +140,20 @@ inline void sendMouse(QWidget *target, QEvent::Type type, Qt::MouseButton button
 }
 
 // A press and a release of the left button on a flat button, as a user's click.
-inline void clickButton(ws::XFlatButton *b)
+inline void clickButton(ws::FlatButton *b)
 {
     sendMouse(b, QEvent::MouseButtonPress, Qt::LeftButton);
     sendMouse(b, QEvent::MouseButtonRelease, Qt::LeftButton);
 }
 
 // A press of `button` on the list at the middle of row `row` (or at `at`).
-inline void pressOnList(wsbatch::DragDrop &w, Qt::MouseButton button, QPoint at)
+inline void pressOnList(wsbatch::BatchWindow &w, Qt::MouseButton button, QPoint at)
 {
     sendMouse(w.List1()->viewport(), QEvent::MouseButtonPress, button, at);
     sendMouse(w.List1()->viewport(), QEvent::MouseButtonRelease, button, at);
 }
 
-inline QPoint rowCentre(wsbatch::DragDrop &w, int row)
+inline QPoint rowCentre(wsbatch::BatchWindow &w, int row)
 {
     return w.List1()->visualItemRect(w.List1()->item(row)).center();
 }

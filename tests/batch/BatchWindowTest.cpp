@@ -15,13 +15,13 @@ using namespace wstest;
 
 namespace {
 
-class BatchWindow : public ::testing::Test {
+class BatchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         batchItems() = BatchItemArrays();
-        w = std::make_unique<DragDrop>(host);
+        w = std::make_unique<BatchWindow>(host);
     }
     void TearDown() override
     {
@@ -33,12 +33,12 @@ protected:
 
     QTemporaryDir dir;
     FakeHost host;
-    std::unique_ptr<DragDrop> w;
+    std::unique_ptr<BatchWindow> w;
 };
 
 } // namespace
 
-TEST_F(BatchWindow, NewWindowHasItsHeaderCaptionComboAndNoCloseButton)
+TEST_F(BatchWindowTest, NewWindowHasItsHeaderCaptionComboAndNoCloseButton)
 {
     EXPECT_EQ(w->windowTitle(), "Drag & Drop Your Vob(s)/Ac3(s)/Wav(s)");
     EXPECT_FALSE(w->windowFlags() & Qt::WindowCloseButtonHint);
@@ -76,7 +76,7 @@ TEST_F(BatchWindow, NewWindowHasItsHeaderCaptionComboAndNoCloseButton)
     }
 }
 
-TEST_F(BatchWindow, DropTakesSupportedFilesInOrderAndCountsThemInTheCaption)
+TEST_F(BatchWindowTest, DropTakesSupportedFilesInOrderAndCountsThemInTheCaption)
 {
     const QStringList paths = {file("A.VOB"), file("b.ac3"), file("c.WAV"), file("d.mp3"), file("e.txt")};
     const DropOutcome o = dropFiles(*w, paths);
@@ -103,7 +103,7 @@ TEST_F(BatchWindow, DropTakesSupportedFilesInOrderAndCountsThemInTheCaption)
     EXPECT_TRUE(w->Picture2()->isEnabled());
 }
 
-TEST_F(BatchWindow, MpegTakenByItsLastThreeCharactersOnly)
+TEST_F(BatchWindowTest, MpegTakenByItsLastThreeCharactersOnly)
 {
     dropFiles(*w, {file("x.mpeg"), file("x.mpg"), file("y.MPA")});
     ASSERT_EQ(w->List1()->count(), 2);
@@ -112,7 +112,7 @@ TEST_F(BatchWindow, MpegTakenByItsLastThreeCharactersOnly)
     EXPECT_EQ(w->windowTitle(), "Number of Items: 2");
 }
 
-TEST_F(BatchWindow, DuplicateNamesInOtherFoldersAreSkippedOverSeveralDrops)
+TEST_F(BatchWindowTest, DuplicateNamesInOtherFoldersAreSkippedOverSeveralDrops)
 {
     dropFiles(*w, {file("a/song.mp3")});
     dropFiles(*w, {file("b/SONG.MP3"), file("b/tune.ac3")});
@@ -124,7 +124,7 @@ TEST_F(BatchWindow, DuplicateNamesInOtherFoldersAreSkippedOverSeveralDrops)
     EXPECT_EQ(w->windowTitle(), "Number of Items: 2");
 }
 
-TEST_F(BatchWindow, EarlierRowIsPaddedToALongerNameAndKeepsItsPlaceAndSelection)
+TEST_F(BatchWindowTest, EarlierRowIsPaddedToALongerNameAndKeepsItsPlaceAndSelection)
 {
     const QString shortPath = file("a.ac3");
     const QString longPath = file("longer/folder/name.vob");
@@ -140,7 +140,7 @@ TEST_F(BatchWindow, EarlierRowIsPaddedToALongerNameAndKeepsItsPlaceAndSelection)
     EXPECT_EQ(w->NameColumnWidth(), width);
 }
 
-TEST_F(BatchWindow, PlainTextAndRemoteAddressesAreRefusedAndChangeNothing)
+TEST_F(BatchWindowTest, PlainTextAndRemoteAddressesAreRefusedAndChangeNothing)
 {
     dropFiles(*w, {file("keep.ac3")});
     const QStringList before = rows();
@@ -166,7 +166,7 @@ TEST_F(BatchWindow, PlainTextAndRemoteAddressesAreRefusedAndChangeNothing)
     EXPECT_EQ(w->List1_OLEDragOver(nullptr), Qt::IgnoreAction);
 }
 
-TEST_F(BatchWindow, FilesThatVanishedArePassedOver)
+TEST_F(BatchWindowTest, FilesThatVanishedArePassedOver)
 {
     const QString gone = file("gone.vob");
     QFile::remove(gone);
@@ -176,7 +176,7 @@ TEST_F(BatchWindow, FilesThatVanishedArePassedOver)
     EXPECT_TRUE(rows()[0].startsWith(dir.path() + "/here.wav"));
 }
 
-TEST_F(BatchWindow, RightClickOnAVobRowPicksItsSubstream)
+TEST_F(BatchWindowTest, RightClickOnAVobRowPicksItsSubstream)
 {
     w->show();
     const QString vob = file("VTS_01_1.VOB", 4096);
@@ -228,7 +228,7 @@ TEST_F(BatchWindow, RightClickOnAVobRowPicksItsSubstream)
     EXPECT_EQ(batchItems().BatchSubstream[1], "   0xC3  ");
 }
 
-TEST_F(BatchWindow, PickAfterTheListWasClearedChangesNothing)
+TEST_F(BatchWindowTest, PickAfterTheListWasClearedChangesNothing)
 {
     w->show();
     dropFiles(*w, {file("one.vob")});
@@ -242,7 +242,7 @@ TEST_F(BatchWindow, PickAfterTheListWasClearedChangesNothing)
     EXPECT_FALSE(w->Combo_VobAc3SubStream()->isVisible());
 }
 
-TEST_F(BatchWindow, ClearListEmptiesTheListAndNarrowsTheWindowTo2355Twips)
+TEST_F(BatchWindowTest, ClearListEmptiesTheListAndNarrowsTheWindowTo2355Twips)
 {
     dropFiles(*w, {file("some/rather/long/folder/name/first.ac3"), file("b.vob")});
     clickButton(w->XFlatButton2(1));
@@ -266,7 +266,7 @@ TEST_F(BatchWindow, ClearListEmptiesTheListAndNarrowsTheWindowTo2355Twips)
     EXPECT_EQ(rows()[0], c + "   " + "    N/A  ");
 }
 
-TEST_F(BatchWindow, ResizeLaysOutListPanelsAndButtonsFromTheTwipRules)
+TEST_F(BatchWindowTest, ResizeLaysOutListPanelsAndButtonsFromTheTwipRules)
 {
     // A window 6990 twips wide: 6900 twips (460 pixels) of client area.
     w->show();
@@ -286,18 +286,18 @@ TEST_F(BatchWindow, ResizeLaysOutListPanelsAndButtonsFromTheTwipRules)
         EXPECT_GE(w->XFlatButton2(i)->width(), 0) << i;
 }
 
-TEST_F(BatchWindow, CloseEventIsIgnoredUnlessCloseAskedForIt)
+TEST_F(BatchWindowTest, CloseEventIsIgnoredUnlessCloseAskedForIt)
 {
     w->show();
     EXPECT_FALSE(w->close());
     EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(BatchWindow, CloseEmptiesEverythingHidesTheWindowAndEnablesTheMainWindow)
+TEST_F(BatchWindowTest, CloseEmptiesEverythingHidesTheWindowAndEnablesTheMainWindow)
 {
     w->show();
     dropFiles(*w, {file("a.vob"), file("bb.ac3")});
-    QSignalSpy closed(w.get(), &DragDrop::closed);
+    QSignalSpy closed(w.get(), &BatchWindow::closed);
     host.mainEnabled = false;
     sendMouse(w->XFlatButton2(3), QEvent::MouseButtonPress, Qt::LeftButton);
 
@@ -321,7 +321,7 @@ TEST_F(BatchWindow, CloseEmptiesEverythingHidesTheWindowAndEnablesTheMainWindow)
     EXPECT_EQ(w->windowTitle(), "Number of Items: 1");
 }
 
-TEST_F(BatchWindow, MinimisingHidesTheMainWindowAndRestoringShowsIt)
+TEST_F(BatchWindowTest, MinimisingHidesTheMainWindowAndRestoringShowsIt)
 {
     w->show();
     EXPECT_TRUE(host.mainVisible);
@@ -331,14 +331,14 @@ TEST_F(BatchWindow, MinimisingHidesTheMainWindowAndRestoringShowsIt)
     EXPECT_TRUE(host.mainVisible);
 }
 
-TEST_F(BatchWindow, HiddenWindowNeverShowsTheMainWindow)
+TEST_F(BatchWindowTest, HiddenWindowNeverShowsTheMainWindow)
 {
     host.mainVisible = false;
     dropFiles(*w, {file("long/enough/to/resize/the/window.ac3")});
     EXPECT_FALSE(host.mainVisible);
 }
 
-TEST_F(BatchWindow, EnablePanelsSwitchesClearCloseAndTheEncodePanelButNotStop)
+TEST_F(BatchWindowTest, EnablePanelsSwitchesClearCloseAndTheEncodePanelButNotStop)
 {
     w->EnablePanels(false);
     EXPECT_FALSE(w->XFlatButton2(1)->Enabled());

@@ -1,6 +1,6 @@
 // The dialog wrapper: the file record preparation on its own, and every
 // operation answered through a scripted dialog provider.
-#include "CdlgEx.h"
+#include "FileDialogs.h"
 #include "ControlError.h"
 #include "DesktopLinks.h"
 #include "DialogProvider.h"
@@ -88,7 +88,7 @@ struct ScriptedDialogs : DialogProvider {
 struct Fixture {
     ScriptedDialogs dialogs;
     ScopedDialogProvider scope{&dialogs};
-    CdlgEx dlg;
+    FileDialogs dlg;
 };
 
 FileDialogInput inputFor(const QString &fileName)
@@ -365,12 +365,12 @@ TEST(DialogWrapper, HelpOpensTheHelpFileAndPrinterChoicesAreChecked)
     EXPECT_EQ(opened.at(0), QUrl::fromLocalFile("/usr/share/doc/wavesmithy/guide.html"));
 
     // A printer that is not installed is reported and not taken.
-    CdlgEx::setCurrentPrinter(QStringLiteral("Office"));
+    FileDialogs::setCurrentPrinter(QStringLiteral("Office"));
     f.dialogs.printer = QStringLiteral("office"); // the same, in other case
     EXPECT_EQ(f.dlg.ShowPrinter(), 1);
     EXPECT_FALSE(f.dialogs.calls.contains("warning"));
     f.dialogs.printer = QStringLiteral("No Such Printer 42");
     EXPECT_EQ(f.dlg.ShowPrinter(), 1);
     EXPECT_EQ(f.dialogs.warningTitle, QStringLiteral("Printer Error"));
-    EXPECT_EQ(CdlgEx::currentPrinter(), QStringLiteral("Office"));
+    EXPECT_EQ(FileDialogs::currentPrinter(), QStringLiteral("Office"));
 }

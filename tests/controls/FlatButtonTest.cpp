@@ -6,7 +6,7 @@
 #include "FormFlags.h"
 #include "StoredForms.h"
 #include "SystemColors.h"
-#include "XFlatButton.h"
+#include "FlatButton.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -36,7 +36,7 @@ QPalette distinctPalette()
 // A button wired the way the batch window answers its events, recording the
 // events in the order they come.
 struct Fixture {
-    XFlatButton button;
+    FlatButton button;
     QStringList events;
 
     explicit Fixture(bool wired = true, QSize size = QSize(160, 40))
@@ -48,15 +48,15 @@ struct Fixture {
         button.Caption(QStringLiteral("Encode"));
         button.resize(size);
         button.show();
-        QObject::connect(&button, &XFlatButton::Click, [this] { events << "Click"; });
-        QObject::connect(&button, &XFlatButton::MouseDown, [this] { events << "MouseDown"; });
-        QObject::connect(&button, &XFlatButton::Hovering, [this] { events << "Hovering"; });
-        QObject::connect(&button, &XFlatButton::ButtonUp, [this] { events << "ButtonUp"; });
+        QObject::connect(&button, &FlatButton::Click, [this] { events << "Click"; });
+        QObject::connect(&button, &FlatButton::MouseDown, [this] { events << "MouseDown"; });
+        QObject::connect(&button, &FlatButton::Hovering, [this] { events << "Hovering"; });
+        QObject::connect(&button, &FlatButton::ButtonUp, [this] { events << "ButtonUp"; });
         if (wired) {
-            QObject::connect(&button, &XFlatButton::MouseDown, &button, &XFlatButton::DrawPressed);
-            QObject::connect(&button, &XFlatButton::Hovering, &button, &XFlatButton::DrawHover);
-            QObject::connect(&button, &XFlatButton::ButtonUp, &button, &XFlatButton::DrawUp);
-            QObject::connect(&button, &XFlatButton::Click, &button, &XFlatButton::DrawUp);
+            QObject::connect(&button, &FlatButton::MouseDown, &button, &FlatButton::DrawPressed);
+            QObject::connect(&button, &FlatButton::Hovering, &button, &FlatButton::DrawHover);
+            QObject::connect(&button, &FlatButton::ButtonUp, &button, &FlatButton::DrawUp);
+            QObject::connect(&button, &FlatButton::Click, &button, &FlatButton::DrawUp);
         }
         events.clear();
     }
@@ -68,7 +68,7 @@ struct Fixture {
     int h() const { return button.height(); }
 };
 
-void loadBatchForm(XFlatButton &b, int index)
+void loadBatchForm(FlatButton &b, int index)
 {
     b.ReadProperties(storedForm(QStringLiteral("XFlatButton2"), index));
     b.Font(crispFont());
@@ -315,7 +315,7 @@ TEST(FlatButtonPointer, PressAndReleaseInsideRaiseMouseDownThenClick)
     Fixture f;
     loadBatchForm(f.button, 1);
     f.events.clear();
-    QSignalSpy clicks(&f.button, &XFlatButton::Click);
+    QSignalSpy clicks(&f.button, &FlatButton::Click);
     move(&f.button, QPointF(10, 10));
     press(&f.button, QPointF(10, 10));
     EXPECT_TRUE(f.button.isPressed());
@@ -402,9 +402,9 @@ TEST(FlatButtonPointer, DoubleClickSetsPressedSilentlyAndTheReleaseClicks)
 
 TEST(FlatButtonProperties, EveryWriteIsAnnouncedUnderThePropertyName)
 {
-    XFlatButton b;
+    FlatButton b;
     QStringList names;
-    QObject::connect(&b, &XFlatButton::propertyChanged, [&](const QString &n) { names << n; });
+    QObject::connect(&b, &FlatButton::propertyChanged, [&](const QString &n) { names << n; });
     b.Font(crispFont());
     b.Caption(QStringLiteral("x"));
     b.Enabled(true);

@@ -5,7 +5,7 @@
 
 #include "ControlError.h"
 #include "DesktopLinks.h"
-#include "EtsLinkLabel.h"
+#include "LinkLabel.h"
 #include "StoredForms.h"
 #include "UserGuide.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 struct Fixture {
     QWidget host;
-    EtsLinkLabel *label;
+    LinkLabel *label;
     QList<QUrl> opened;
     ScopedUrlOpener opener{[this](const QUrl &u) {
         opened << u;
@@ -32,7 +32,7 @@ struct Fixture {
     Fixture()
     {
         host.setAttribute(Qt::WA_DontShowOnScreen);
-        label = new EtsLinkLabel(&host, QStringLiteral("EtsLinkLabel9"));
+        label = new LinkLabel(&host, QStringLiteral("EtsLinkLabel9"));
         label->Font(crispFont());
         label->Caption(QStringLiteral("Wavesmithy"));
         host.resize(300, 100);
@@ -60,7 +60,7 @@ struct Fixture {
 TEST(LinkLabelProperties, ShadowOffsetsAreClampedAndRefusedValuesChangeNothing)
 {
     Fixture f;
-    QSignalSpy changes(f.label, &EtsLinkLabel::propertyChanged);
+    QSignalSpy changes(f.label, &LinkLabel::propertyChanged);
     f.label->DropColorAngleLeft(80);
     EXPECT_EQ(f.label->DropColorAngleLeft(), 50);
     f.label->DropColorAngleTop(-70);
@@ -92,7 +92,7 @@ TEST(LinkLabelProperties, ShadowOffsetsAreClampedAndRefusedValuesChangeNothing)
     EXPECT_EQ(changes.count(), 3) << "a refused value is not announced";
 
     // Setting Style to its current value still notifies, without a new layout.
-    QSignalSpy resizes(f.label, &EtsLinkLabel::Resize);
+    QSignalSpy resizes(f.label, &LinkLabel::Resize);
     f.label->Style(0);
     EXPECT_EQ(changes.count(), 4);
     EXPECT_EQ(changes.last().at(0).toString(), QStringLiteral("Style"));
@@ -108,12 +108,12 @@ TEST(LinkLabelJump, BeforeJumpMayCancelAndClickIsRaisedEitherWay)
     f.label->URL(QStringLiteral("https://example.com/a"));
     QStringList events;
     bool cancel = false;
-    QObject::connect(f.label, &EtsLinkLabel::BeforeJump, [&](bool &c) {
+    QObject::connect(f.label, &LinkLabel::BeforeJump, [&](bool &c) {
         events << "BeforeJump";
         EXPECT_FALSE(c);
         c = cancel;
     });
-    QObject::connect(f.label, &EtsLinkLabel::Click, [&] { events << "Click"; });
+    QObject::connect(f.label, &LinkLabel::Click, [&] { events << "Click"; });
 
     f.click();
     EXPECT_EQ(events, (QStringList{"BeforeJump", "Click"}));
@@ -216,8 +216,8 @@ TEST(LinkLabelHover, WithoutHoverTheCaptionIsAlwaysALinkAndKeepsItsShadow)
 TEST(LinkLabelLayout, SizeFollowsTheCaptionAndShadowOffsetWithAMatchingMask)
 {
     Fixture f;
-    QSignalSpy resizes(f.label, &EtsLinkLabel::Resize);
-    QSignalSpy changes(f.label, &EtsLinkLabel::Change);
+    QSignalSpy resizes(f.label, &LinkLabel::Resize);
+    QSignalSpy changes(f.label, &LinkLabel::Change);
     f.label->DropColorAngleLeft(30); // two pixels
     f.label->DropColorAngleTop(45);  // three pixels
     const QSize main = f.label->mainLabel()->size();
@@ -266,7 +266,7 @@ TEST(LinkLabelStoredForm, BothCaptionsAndFontsAreWrittenAndOffsetsUseTheirDefaul
                                           "DropColorAngleLeft", "DropColorAngleTop"}));
 
     // An instance stored with 15 keeps 15; one without the key loads 0.
-    EtsLinkLabel loaded(&f.host, QStringLiteral("EtsLinkLabel9"));
+    LinkLabel loaded(&f.host, QStringLiteral("EtsLinkLabel9"));
     loaded.ReadProperties(fresh);
     EXPECT_EQ(loaded.DropColorAngleLeft(), 15);
     EXPECT_EQ(loaded.Caption(), QStringLiteral("Wavesmithy"));
@@ -291,7 +291,7 @@ TEST(LinkLabelStoredForm, MainWindowLinksLeadIntoTheGuide)
     EXPECT_EQ(links.guide->Caption(), QStringLiteral("The Wavesmithy Guide"));
     EXPECT_EQ(links.guide->objectName(), QStringLiteral("EtsLinkLabel2"));
     EXPECT_EQ(links.companionTools->objectName(), QStringLiteral("EtsLinkLabel1"));
-    for (const EtsLinkLabel *l : {links.guide, links.companionTools}) {
+    for (const LinkLabel *l : {links.guide, links.companionTools}) {
         EXPECT_EQ(l->ForeColor(), 0x00FF0000u);
         EXPECT_EQ(l->LinkColor(), 0x000000FFu);
         EXPECT_EQ(l->DropColorAngleLeft(), 15);

@@ -5,7 +5,7 @@
 
 #include "PropertyBag.h"
 #include "StoredForms.h"
-#include "XFlatButton.h"
+#include "FlatButton.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -84,14 +84,14 @@ TEST(PropertyBag, StoredValuesConvertOrAreRefused)
 TEST(FlatButtonStoredForm, WritesOnlyChangedValuesInTheStoredOrder)
 {
     QWidget host;
-    XFlatButton fresh(&host, QStringLiteral("XFlatButton1"));
+    FlatButton fresh(&host, QStringLiteral("XFlatButton1"));
     PropertyBag bag;
     fresh.WriteProperties(bag);
     // A new button differs from the persisted defaults only in its up text colour.
     EXPECT_EQ(bag.names(), QStringList{"UpForeColor"});
     EXPECT_EQ(bag.readProperty(QStringLiteral("UpForeColor")).toUInt(), 0x8000000Du);
 
-    XFlatButton b(&host, QStringLiteral("XFlatButton1"));
+    FlatButton b(&host, QStringLiteral("XFlatButton1"));
     QFont font = host.font();
     font.setPointSize(font.pointSize() + 3);
     b.Font(font);
@@ -116,7 +116,7 @@ TEST(FlatButtonStoredForm, WritesOnlyChangedValuesInTheStoredOrder)
                            "UpEdge", "DownEdge", "HoverEdge", "DownEmbossedColor"}));
 
     // Reading it back into another button restores every value.
-    XFlatButton copy(&host, QStringLiteral("XFlatButton1"));
+    FlatButton copy(&host, QStringLiteral("XFlatButton1"));
     copy.ReadProperties(all);
     PropertyBag again;
     copy.WriteProperties(again);
@@ -127,7 +127,7 @@ TEST(FlatButtonStoredForm, WritesOnlyChangedValuesInTheStoredOrder)
 TEST(FlatButtonStoredForm, LowerCaseKeysLoadMissingKeysTakeDefaultsBadValuesAreSkipped)
 {
     QWidget host;
-    XFlatButton b(&host, QStringLiteral("Name"));
+    FlatButton b(&host, QStringLiteral("Name"));
     b.HoverEdge(10);
     b.DownEmbossedColor(0x00123456);
 
@@ -149,21 +149,21 @@ TEST(FlatButtonStoredForm, LowerCaseKeysLoadMissingKeysTakeDefaultsBadValuesAreS
     EXPECT_EQ(b.Font(), host.font()) << "an unreadable font keeps the current one";
     // Missing keys read their persisted defaults, which differ from a new
     // button's initial values for the up text colour.
-    EXPECT_EQ(b.UpForeColor(), XFlatButton::DefaultUpForeColor);
-    EXPECT_EQ(b.HoverEdge(), XFlatButton::DefaultHoverEdge);
-    EXPECT_EQ(b.DownEmbossedColor(), XFlatButton::DefaultDownEmbossedColor);
+    EXPECT_EQ(b.UpForeColor(), FlatButton::DefaultUpForeColor);
+    EXPECT_EQ(b.HoverEdge(), FlatButton::DefaultHoverEdge);
+    EXPECT_EQ(b.DownEmbossedColor(), FlatButton::DefaultDownEmbossedColor);
     EXPECT_TRUE(b.SetCap());
 }
 
 TEST(FlatButtonStoredForm, BatchButtonsComeFromTheirStoredForms)
 {
     QWidget host;
-    const std::vector<XFlatButton *> buttons = createBatchButtons(&host);
+    const std::vector<FlatButton *> buttons = createBatchButtons(&host);
     ASSERT_EQ(buttons.size(), 6u);
     const QStringList captions{"Clear List", "Stop", "Close", "Encode Selected File",
                                "Encode The Whole List", "Tromvax's List -> Single MP3"};
     for (int i = 0; i < 6; ++i) {
-        const XFlatButton *b = buttons[size_t(i)];
+        const FlatButton *b = buttons[size_t(i)];
         SCOPED_TRACE(i + 1);
         EXPECT_EQ(b->parentWidget(), &host);
         EXPECT_EQ(b->objectName(), QStringLiteral("XFlatButton2(%1)").arg(i + 1));

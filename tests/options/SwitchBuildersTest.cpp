@@ -20,16 +20,16 @@ struct Builders : ::testing::Test {
 TEST_F(Builders, DecoderGroupWithDefaultsForAnAc3Input)
 {
     input("movie.ac3");
-    EXPECT_EQ(m.PackAzid(), QStringLiteral(" -L -3db -c normal -s surround"));
+    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -c normal -s surround"));
     input("MOVIE.AC3");
-    EXPECT_EQ(m.PackAzid(), QStringLiteral(" -L -3db -c normal -s surround"));
+    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -c normal -s surround"));
 }
 
 TEST_F(Builders, DecoderGroupOnlyForAc3Inputs)
 {
     for (const char *name : {"movie.ac3 ", "movie.vob", "song.mp2", "x.wav", "ac3"}) {
         input(name);
-        EXPECT_EQ(m.PackAzid(), QString()) << name;
+        EXPECT_EQ(m.azidGroup(), QString()) << name;
     }
 }
 
@@ -40,14 +40,14 @@ TEST_F(Builders, DecoderGroupPairsFollowTicksTagsAndValues)
         m.setValue(c("Azid", i), 1);
     m.setText(c("AZIDVAL", 1), QStringLiteral("+2dB"));
     c("Azid", 2).tag = QStringLiteral("-X"); // switches come from the tags, never from code
-    EXPECT_EQ(m.PackAzid(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal -s surround"));
+    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal -s surround"));
 
     m.pickItem(c("azidcmb", 8), QStringLiteral("5.1")); // six channels: no channel-mode pair
-    EXPECT_EQ(m.PackAzid(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal"));
+    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal"));
 
     for (int i : {0, 1, 2, 3, 6, 8, 9})
         m.setValue(c("Azid", i), 0);
-    EXPECT_EQ(m.PackAzid(), QString());
+    EXPECT_EQ(m.azidGroup(), QString());
 }
 
 TEST_F(Builders, CheckNeedsTickAndEnabledAtOnce)
@@ -59,57 +59,57 @@ TEST_F(Builders, CheckNeedsTickAndEnabledAtOnce)
     box.enabled = false;
     EXPECT_FALSE(OptionModel::check(box));
     input("a.ac3");
-    EXPECT_FALSE(m.PackAzid().contains(QLatin1String("-L")));
+    EXPECT_FALSE(m.azidGroup().contains(QLatin1String("-L")));
 }
 
 TEST_F(Builders, ResamplerGroup)
 {
-    EXPECT_EQ(m.Packssrc(), QString());
+    EXPECT_EQ(m.resamplerGroup(), QString());
     m.setValue(c("SSRC", 0), 1);
-    EXPECT_EQ(m.Packssrc(), QStringLiteral(" --rate 44100"));
+    EXPECT_EQ(m.resamplerGroup(), QStringLiteral(" --rate 44100"));
     m.setValue(c("SSRC", 1), 1);
     m.setText(c("SSRCVAL", 1), QStringLiteral("3"));
-    EXPECT_EQ(m.Packssrc(), QStringLiteral(" --rate 44100 --att 3"));
+    EXPECT_EQ(m.resamplerGroup(), QStringLiteral(" --rate 44100 --att 3"));
 }
 
 TEST_F(Builders, DelayGroupNeverEmpty)
 {
-    EXPECT_EQ(m.PackOta(), QStringLiteral(" -sc 1024"));
+    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -sc 1024"));
     m.setValue(c("OTA", 0), 1);
     m.setText(c("OTAval", 0), QStringLiteral("120"));
-    EXPECT_EQ(m.PackOta(), QStringLiteral(" -d 120 -sc 1024"));
+    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -d 120 -sc 1024"));
     m.setValue(c("OTA", 3), 1); // automatic delay disables the value box
-    EXPECT_EQ(m.PackOta(), QStringLiteral(" -d auto -sc 1024"));
+    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -d auto -sc 1024"));
 }
 
 TEST_F(Builders, VolumeGroupEmulatesCompressionForOtherSources)
 {
     input("x.wav");
     m.pickItem(c("azidcmb", 9), QStringLiteral("heavy"));
-    EXPECT_EQ(m.packboost(), QStringLiteral("/b=3db"));
+    EXPECT_EQ(m.boostGroup(), QStringLiteral("/b=3db"));
     m.pickItem(c("azidcmb", 9), QStringLiteral("inverse"));
-    EXPECT_EQ(m.packboost(), QStringLiteral("/b=0.5"));
+    EXPECT_EQ(m.boostGroup(), QStringLiteral("/b=0.5"));
     m.setText(c("azidcmb", 9), QStringLiteral("Heavy"));
-    EXPECT_EQ(m.packboost(), QString());
+    EXPECT_EQ(m.boostGroup(), QString());
     m.pickItem(c("azidcmb", 9), QStringLiteral("light"));
     for (const char *name : {"x.vob", "x.AC3"}) {
         input(name);
-        EXPECT_EQ(m.packboost(), QString()) << name;
+        EXPECT_EQ(m.boostGroup(), QString()) << name;
     }
     input("x.mp2");
-    EXPECT_EQ(m.packboost(), QStringLiteral("/b=1db"));
+    EXPECT_EQ(m.boostGroup(), QStringLiteral("/b=1db"));
     m.setValue(c("Azid", 9), 0);
-    EXPECT_EQ(m.packboost(), QString());
+    EXPECT_EQ(m.boostGroup(), QString());
 }
 
 TEST_F(Builders, PluginGroupFollowsDllNameOnly)
 {
-    EXPECT_EQ(m.Packplugin(), QString());
+    EXPECT_EQ(m.pluginGroup(), QString());
     m.click(c("plugin", 1)); // undone at once: the function follows the DLL name
     EXPECT_EQ(c("plugin", 1).value, 0);
-    EXPECT_EQ(m.Packplugin(), QString());
+    EXPECT_EQ(m.pluginGroup(), QString());
     m.click(c("plugin", 0));
-    EXPECT_EQ(m.Packplugin(), QStringLiteral(" -name KQ_M2S.dll -func Simple"));
+    EXPECT_EQ(m.pluginGroup(), QStringLiteral(" -name KQ_M2S.dll -func Simple"));
 }
 
 TEST(EncoderPresets, PropertiesCaptionFollowsPresetAndChannelMode)

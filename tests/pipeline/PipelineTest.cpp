@@ -352,8 +352,8 @@ TEST_F(Pipeline, StopEndsTheRunningToolAndTheJobCleanly)
     // Once the first decode runs, stop it as the batch window's Stop does.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (SuperShell32::isToolRunning() && statuses.contains("Decoding part 1..."))
-            SuperShell32::TerminateCurrent();
+        if (ProcessRunner::isToolRunning() && statuses.contains("Decoding part 1..."))
+            ProcessRunner::TerminateCurrent();
     });
     poll.start(20);
     const JobResult r = run();

@@ -1,0 +1,117 @@
+// The option record of the main window and the behaviour that lives on it:
+// the controls in their stored order, the handlers that keep them consistent
+// (run whenever a value changes, by a user's edit or by program), the switch
+// builders that turn options into the transcoder's switch groups, the encoder
+// presets and the settings store. Qt Core only, so tests and the headless
+// conversion use it without a screen; the window's widgets show this state
+// and pass the user's edits in.
+#pragma once
+
+#include "Control.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class QSettings;
+
+namespace ws {
+
+class OptionModel : public QObject {
+    Q_OBJECT
+public:
+    explicit OptionModel(QObject *parent = nullptr);
+    ~OptionModel() override;
+
+    // Lookup by name and index; throws std::out_of_range for a control that
+    // does not exist (a programming fault: only the listed indices exist).
+    Control &control(const QString &name, int index = -1);
+    const Control &control(const QString &name, int index = -1) const;
+    Control *find(const QString &name, int index = -1);
+    // Every control in stored order.
+    const std::vector<std::unique_ptr<Control>> &controls() const { return controls_; }
+    // The saved controls in stored order.
+    std::vector<Control *> switchControls() const;
+    std::vector<Control *> valueControls() const;
+
+    // Changes that run the control's handlers when the value changes.
+    void setText(Control &c, const QString &text);      // text box or combo text
+    void setValue(Control &c, int value);               // tick or selection
+    void click(Control &c);                             // a user's click on a check box or option button
+    void pickItem(Control &c, int item);                // an item picked from a combo list (runs its click handler)
+    void pickItem(Control &c, const QString &itemText); // the same by text; false match does nothing
+    void setEnabled(Control &c, bool enabled);
+    void setVisible(Control &c, bool visible);
+    void setCaption(Control &c, const QString &caption);
+    void setForeColor(Control &c, Colour colour);
+    void setBackColor(Control &c, Colour colour);
+
+    // Shortcuts by name.
+    QString text(const QString &name, int index = -1) const { return control(name, index).text; }
+    void setText(const QString &name, const QString &text) { setText(control(name), text); }
+    int value(const QString &name, int index = -1) const { return control(name, index).value; }
+
+    // Window-level state used by the file pickers and the settings store.
+    bool outputChosen() const { return outputChosen_; }
+    void setOutputChosen(bool chosen) { outputChosen_ = chosen; }
+    // Set by loading settings of the current version: cancelled file
+    // dialogs then leave the fields unchanged without going on.
+    bool cancelError() const { return cancelError_; }
+    void setCancelError(bool on) { cancelError_ = on; }
+
+    // Switch builders: the inner texts of the transcoder's switch groups.
+    static bool check(const Control &box);
+    bool check(const QString &name, int index = -1) const { return check(control(name, index)); }
+    QString azidGroup() const;
+    QString resamplerGroup() const;
+    QString delayGroup() const;
+    QString boostGroup() const;
+    QString pluginGroup() const;
+
+    // Handlers (public so that the window and tests can run them as events do).
+    void active_deactive(Control &box, bool active);
+    void general_Click();
+    void Azid_Click();
+    void azidcmb_Click(int index);
+    void OTA_Click();
+    void LOGFILE_Click();
+    void plugin_Click();
+    void split_Click(int index);
+    void addriff_Click();
+    void aac_Click();
+    void aaccmb_Click();
+    void InputFile_Change();
+    void TempFolder_LostFocus();
+
+    // Settings store: load at start, save when the window closes.
+    void loadSettings(QSettings &store);
+    void saveSettings(QSettings &store) const;
+
+    static QString separator(); // "/" here, "\\" on Windows builds
+    static constexpr const char *kVersion = "0.51";
+
+signals:
+    // Any property of the control changed; widgets refresh from it.
+    void controlChanged(ws::Control *control);
+
+private:
+    void createControls();
+    Control &add(Control c);
+    void runClickHandler(Control &c);
+    void changed(Control &c) { emit controlChanged(&c); }
+    void appendPair(QString &out, const Control &sw, const Control &val) const;
+
+    std::vector<std::unique_ptr<Control>> controls_;
+    QHash<QString, Control *> byKey_;
+    bool outputChosen_ = false;
+    bool cancelError_ = false;
+};
+
+// The settings store of the platform: organisation "Orvelle", application
+// "Wavesmithy", native format, user scope. The caller opens group
+// "Wavesmithy" through loadSettings/saveSettings.
+std::unique_ptr<QSettings> openUserSettings();
+
+} // namespace ws

@@ -1,0 +1,112 @@
+#include "WindowCommands.h"
+
+#include "FileDialogs.h"
+#include "ControlError.h"
+#include "DesktopLinks.h"
+#include "OptionModel.h"
+#include "Platform.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace ws {
+
+MessageBoxes &MessageBoxes::current()
+{
+    static MessageBoxes boxes{
+        [](QWidget *owner, const QString &title, const QString &text) {
+            return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        },
+        [](QWidget *owner, const QString &title, const QString &text) {
+            QMessageBox::information(owner, title, text);
+        }};
+    return boxes;
+}
+
+const QString WindowCommands::kInputFilter =
+    QStringLiteral("Video Object (*.vob) |*.vob|Windows Audio (*.wav) | *.wav|Dolby Digital Audio (*.ac3) | "
+                   "*.ac3|Mpeg Audio (*.mp2;*.mp3;*.mpa) | *.mp2;*.mp3;*.mpa");
+const QString WindowCommands::kOutputFilter = QStringLiteral("Advanced Audio Coding (*.aac) | *.aac");
+
+QString WindowCommands::toolFilter(const QString &control)
+{
+    if (control == QLatin1String("aacenc"))
+        return QStringLiteral("AacEnc Executable | aacenc");
+    if (control == QLatin1String("Kardune"))
+        return QStringLiteral("Kardune Executable | kardune");
+    return QStringLiteral("Tromvax Executable | tromvax");
+}
+
+WindowCommands::WindowCommands(OptionModel &options, FileDialogs &dialogs, QWidget *owner)
+    : options_(options), dialogs_(dialogs), owner_(owner)
+{
+}
+
+bool WindowCommands::show(bool save)
+{
+    dialogs_.hOwner(owner_);
+    try {
+        if (save)
+            dialogs_.ShowSave();
+        else
+            dialogs_.ShowOpen();
+    } catch (const DialogCancelled &) {
+        return false;
+    }
+    return true;
+}
+
+void WindowCommands::InputFile_Click()
+{
+    Control &input = options_.control(QStringLiteral("InputFile"));
+    dialogs_.Filter(kInputFilter);
+    dialogs_.FileName(input.text);
+    const QString ext = input.text.right(3).toLower();
+    dialogs_.FilterIndex(ext == QLatin1String("vob") ? 1 : ext == QLatin1String("wav") ? 2 : ext == QLatin1String("ac3") ? 3 : 4);
+    if (!show(false))
+        return;
+    if (QFileInfo::exists(dialogs_.FileName()))
+        options_.setText(input, dialogs_.FileName());
+}
+
+void WindowCommands::OutputFile_DblClick()
+{
+    Control &output = options_.control(QStringLiteral("OutputFile"));
+    dialogs_.Filter(kOutputFilter);
+    dialogs_.FileName(output.text);
+    dialogs_.FilterIndex(1);
+    if (!show(true))
+        return;
+    options_.setText(output, dialogs_.FileName());
+    options_.setOutputChosen(true);
+}
+
+void WindowCommands::ToolPicker_Click(const QString &control)
+{
+    Control &tool = options_.control(control);
+    dialogs_.Filter(toolFilter(control));
+    dialogs_.FileName(tool.text);
+    dialogs_.FilterIndex(1);
+    if (!show(false))
+        return;
+    if (QFileInfo::exists(dialogs_.FileName()))
+        options_.setText(tool, dialogs_.FileName());
+}
+
+QString WindowCommands::logFile() const
+{
+    return wsplatform::userDataFolder() + wsplatform::pathSeparator() +
+           options_.text(QStringLiteral("LOGFILEVAL"), 0);
+}
+
+void WindowCommands::LOGFILEVAL_DblClick() { openUrl(QUrl::fromLocalFile(logFile())); }
+
+void WindowCommands::Command1_Click()
+{
+    MessageBoxes::current().information(owner_, QStringLiteral("Wavesmithy v0.51"),
+                                        QStringLiteral("Batch-Mode will be introduced in future version :)\r\nStay Tuned!"));
+}
+
+void WindowCommands::Command5_Click() { openUrl(QUrl::fromLocalFile(options_.text(QStringLiteral("OutputFile")))); }
+
+} // namespace ws

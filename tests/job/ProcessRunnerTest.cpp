@@ -1,0 +1,293 @@
+// The process runner against the fake tool: argument vectors, lookup,
+// priority, environment, working folder, Stop, nesting and live windows.
+#include "FakeTool.h"
+#include "Platform.h"
+#include "ProcessRunner.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <csignal>
+#include <cerrno>
+
+using namespace ProcessRunner;
+using wstest::FakeRun;
+
+namespace {
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        wstest::clearFakeEnvironment();
+        qunsetenv("WS_TEST_MARK");
+        qputenv("WS_FAKE_RECORD", record().toUtf8());
+    }
+    void TearDown() override
+    {
+        wstest::clearFakeEnvironment();
+        qunsetenv("WS_TEST_MARK");
+        EXPECT_FALSE(isToolRunning());
+    }
+    QString record() const { return dir.filePath(QStringLiteral("runs.jsonl")); }
+    QList<FakeRun> runs() const { return wstest::readFakeRuns(record()); }
+    // The fake tool's command line, its path quoted as the job writes it.
+    static QString fake(const QString &args = QString())
+    {
+        return "\"" + wstest::fakeToolPath() + "\"" + (args.isEmpty() ? "" : " " + args);
+    }
+    // A tool started at normal priority gets nice 0, or keeps the nice value
+    // of this process when it may not lower it.
+    static bool isNormalNice(int nice)
+    {
+        errno = 0;
+        const int own = ::getpriority(PRIO_PROCESS, 0);
+        return nice == 0 || (own > 0 && nice == own);
+    }
+
+    QTemporaryDir dir;
+};
+
+// Processes events until `done` holds or a generous deadline passes.
+template <typename F>
+bool processUntil(F done)
+{
+    QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+} // namespace
+
+TEST_F(Runner, PassesTheSplitArgumentsAndReportsTheExit)
+{
+    const QString cmd = fake(R"(-core( -input "/tmp/a b.ac3" "" -logfile x"y z" ))");
+    ToolOutcome o;
+    EXPECT_TRUE(SuperShell(cmd, QString(), 0, 1, 0x20, &o));
+    EXPECT_TRUE(o.started);
+    EXPECT_TRUE(o.succeeded());
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(o.program, wstest::fakeToolPath());
+    const QStringList expected{"-core(", "-input", "/tmp/a b.ac3", "", "-logfile", "xy z", ")"};
+    EXPECT_EQ(o.arguments, expected);
+    const auto r = runs();
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_EQ(r[0].args, expected);
+    EXPECT_EQ(r[0].argv0, wstest::fakeToolPath());
+
+    // A tool's own failure is reported, not hidden behind "it ran".
+    qputenv("WS_FAKE_EXIT", "3");
+    o = runTool(fake("-probe"));
+    EXPECT_TRUE(o.started);
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_FALSE(o.crashed);
+    EXPECT_FALSE(o.succeeded());
+
+    // A tool that ends through a signal.
+    qputenv("WS_FAKE_CRASH", "other");
+    o = runTool(fake("-probe"));
+    EXPECT_TRUE(o.started);
+    EXPECT_TRUE(o.crashed);
+    EXPECT_FALSE(o.stopped);
+    EXPECT_FALSE(o.succeeded());
+}
+
+TEST_F(Runner, ProgramThatCannotStartReturnsFalseAndLeavesTheCurrentProcess)
+{
+    QFile plain(dir.filePath("notes.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("not a program\n");
+    plain.close();
+    QFile junk(dir.filePath("junk"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("\x7f" "ELF broken");
+    junk.close();
+    junk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    const QStringList bad{"\"/no/such/folder/tromvax\" -core(", "ws_no_such_program_anywhere",
+                          "\"" + plain.fileName() + "\"", "\"" + junk.fileName() + "\" -x", "   ",
+                          ""};
+
+    // Outside any run: false, nothing runs afterwards.
+    for (const QString &cmd : bad) {
+        ToolOutcome o;
+        EXPECT_FALSE(SuperShell(cmd, QString(), 0, 1, 0x20, &o)) << cmd.toStdString();
+        EXPECT_FALSE(o.started);
+        EXPECT_FALSE(o.error.isEmpty());
+        EXPECT_EQ(currentProcessId(), 0);
+    }
+    EXPECT_FALSE(runTool(fake(), dir.filePath("no-such-folder")).started);
+    EXPECT_TRUE(runs().isEmpty());
+
+    // While a tool runs: the failed start doesn't disturb the running tool.
+    qputenv("WS_FAKE_SLEEP_MS", "60000");
+    qint64 before = -1, after = -1;
+    bool innerResult = true;
+    QTimer::singleShot(0, [&] {
+        processUntil([&] { return runs().size() == 1; });
+        before = currentProcessId();
+        for (const QString &cmd : bad)
+            innerResult = innerResult && SuperShell(cmd, QString(), 0, 6, 0x20);
+        after = currentProcessId();
+        TerminateCurrent();
+    });
+    const ToolOutcome outer = runTool(fake("-outer"));
+    EXPECT_FALSE(innerResult);
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(outer.stopped);
+    ASSERT_EQ(runs().size(), 1);
+    EXPECT_EQ(runs()[0].pid, before);
+}
+
+TEST_F(Runner, PriorityClassesSetTheToolsNiceValue)
+{
+    const struct {
+        qint32 flags;
+        int raised; // the value when the system allows it
+    } cases[] = {{0x40, 19}, {0x20, 0}, {0x80, -5}, {0x100, -10}};
+    for (const auto &c : cases)
+        ASSERT_TRUE(SuperShell(fake("-probe"), QString(), 0, 1, c.flags)) << c.flags;
+    const auto r = runs();
+    ASSERT_EQ(r.size(), 4);
+    EXPECT_EQ(r[0].nice, 19);
+    EXPECT_TRUE(isNormalNice(r[1].nice)) << r[1].nice;
+    // Raising the priority needs the right to; without it the tool starts normally.
+    for (int i : {2, 3})
+        EXPECT_TRUE(r[i].nice == cases[i].raised || r[i].nice == r[1].nice)
+            << cases[i].flags << " gave nice " << r[i].nice;
+}
+
+TEST_F(Runner, ToolInheritsEnvironmentAndGetsTheWorkingFolder)
+{
+    qputenv("WS_TEST_MARK", "mark 42 é");
+    qputenv("WS_FAKE_ECHO_ENV", "WS_TEST_MARK");
+    ASSERT_TRUE(runTool(fake("-probe")).started);
+    ASSERT_TRUE(runTool(fake("-probe"), dir.path()).started);
+    qputenv("WS_FAKE_ECHO_ENV", "PATH");
+    ASSERT_TRUE(runTool(fake("-probe")).started);
+    const auto r = runs();
+    ASSERT_EQ(r.size(), 3);
+    EXPECT_EQ(r[0].env, "mark 42 é");
+    EXPECT_EQ(r[0].cwd, QDir::currentPath());
+    EXPECT_EQ(r[1].cwd, QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(r[2].env, qEnvironmentVariable("PATH"));
+}
+
+TEST_F(Runner, WindowsStayLiveAndTheCurrentProcessNamesTheRunningTool)
+{
+    qputenv("WS_FAKE_SLEEP_MS", "600");
+    int ticks = 0;
+    qint64 seenPid = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (isToolRunning())
+            seenPid = currentProcessId();
+    });
+    timer.start();
+    EXPECT_EQ(currentProcessId(), 0);
+    const ToolOutcome o = runTool(fake("-probe"));
+    timer.stop();
+    EXPECT_TRUE(o.succeeded());
+    EXPECT_GE(ticks, 1);
+    ASSERT_EQ(runs().size(), 1);
+    EXPECT_EQ(seenPid, runs()[0].pid);
+    // Emptied as soon as the tool has ended; Stop then does nothing.
+    EXPECT_EQ(currentProcessId(), 0);
+    EXPECT_FALSE(TerminateCurrent());
+}
+
+TEST_F(Runner, StopEndsTheRunningToolAndTheWaitReturns)
+{
+    qputenv("WS_FAKE_SLEEP_MS", "60000");
+    bool stopResult = false;
+    QTimer::singleShot(50, [&] {
+        // Stop only once the tool has recorded itself, so the test is about
+        // ending a running tool, not one still starting.
+        processUntil([&] { return !runs().isEmpty(); });
+        stopResult = TerminateCurrent();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    ToolOutcome o;
+    EXPECT_TRUE(SuperShell(fake("-probe"), QString(), 0, 6, 0x40, &o));
+    EXPECT_LT(clock.elapsed(), 30000); // far from the tool's own 60 s
+    EXPECT_TRUE(stopResult);
+    EXPECT_TRUE(o.started);
+    EXPECT_TRUE(o.stopped);
+    EXPECT_FALSE(o.succeeded());
+    EXPECT_FALSE(isToolRunning());
+    EXPECT_FALSE(TerminateCurrent());
+    ASSERT_EQ(runs().size(), 1);
+    EXPECT_NE(::kill(pid_t(runs()[0].pid), 0), 0); // really gone
+}
+
+TEST_F(Runner, NestedCallRestoresTheOuterToolWhileItRuns)
+{
+    qputenv("WS_FAKE_SLEEP_MS", "60000");
+    qint64 outerPid = 0, duringInner = 0, afterInner = 0;
+    ToolOutcome inner;
+    QTimer::singleShot(0, [&] {
+        processUntil([&] { return runs().size() == 1; });
+        outerPid = currentProcessId();
+        qputenv("WS_FAKE_SLEEP_MS", "300");
+        QTimer::singleShot(0, [&] { duringInner = currentProcessId(); });
+        inner = runTool(fake("-inner"));
+        afterInner = currentProcessId();
+        TerminateCurrent(); // ends the outer tool
+    });
+    const ToolOutcome outer = runTool(fake("-outer"));
+    const auto r = runs();
+    ASSERT_EQ(r.size(), 2);
+    EXPECT_EQ(outerPid, r[0].pid);
+    EXPECT_EQ(duringInner, r[1].pid);
+    EXPECT_TRUE(inner.succeeded());
+    EXPECT_EQ(afterInner, outerPid);
+    EXPECT_TRUE(outer.stopped);
+    EXPECT_EQ(currentProcessId(), 0);
+}
+
+TEST_F(Runner, NestedCallDoesNotRestoreAnOuterToolThatHasEnded)
+{
+    qputenv("WS_FAKE_SLEEP_MS", "60000");
+    qint64 afterInner = -1;
+    bool outerGone = false, runningAfterInner = true, stopAfterInner = true;
+    ToolOutcome inner;
+    QTimer::singleShot(0, [&] {
+        processUntil([&] { return runs().size() == 1; });
+        const qint64 outerPid = runs()[0].pid;
+        QTimer::singleShot(0, [&, outerPid] {
+            // Inside the inner wait: end the outer tool from outside and wait
+            // until it is gone, then stop the inner one.
+            processUntil([&] { return runs().size() == 2; });
+            ::kill(pid_t(outerPid), SIGKILL);
+            outerGone = processUntil([&] { return ::kill(pid_t(outerPid), 0) != 0; });
+            QCoreApplication::processEvents();
+            EXPECT_EQ(currentProcessId(), runs()[1].pid);
+            TerminateCurrent();
+        });
+        inner = runTool(fake("-inner"));
+        afterInner = currentProcessId();
+        runningAfterInner = isToolRunning();
+        stopAfterInner = TerminateCurrent();
+    });
+    const ToolOutcome outer = runTool(fake("-outer"));
+    EXPECT_TRUE(outerGone);
+    EXPECT_TRUE(inner.stopped);
+    EXPECT_EQ(afterInner, 0);
+    EXPECT_FALSE(runningAfterInner);
+    EXPECT_FALSE(stopAfterInner);
+    EXPECT_TRUE(outer.crashed);
+    EXPECT_FALSE(outer.stopped); // ended from outside, not through Stop
+}
