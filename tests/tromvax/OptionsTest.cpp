@@ -141,3 +141,26 @@ TEST(TromvaxOptions, GainToFullScaleNeverClipsAndHasACap)
     EXPECT_EQ(signedDb(-1.5), "-1.5dB");
     EXPECT_EQ(signedDb(-0.01), "+0.0dB");
 }
+
+TEST(TromvaxOptions, GainIsALevelMaxOrALoudnessTargetAndTheLastOneCounts)
+{
+    struct Case {
+        const char *g;
+        bool max;
+        std::optional<double> lufs, db;
+    };
+    for (const Case &c : {Case{"max", true, {}, {}}, Case{"lufs:-16", false, -16.0, {}},
+                          Case{"LUFS:-23.5", false, -23.5, {}}, Case{"lufs:-70", false, -70.0, {}},
+                          Case{"lufs:0", false, 0.0, {}}, Case{"+3.2dB", false, {}, 3.2},
+                          Case{"lufs:-14 -g max", true, {}, {}}, Case{"max -g lufs:-14", false, -14.0, {}}}) {
+        SCOPED_TRACE(c.g);
+        const Options o = parse(std::string("t -core( -input a -2chnothing ) -ota( -g ") + c.g + " )");
+        EXPECT_EQ(o.gainMax, c.max);
+        EXPECT_EQ(o.loudnessTarget, c.lufs);
+        EXPECT_EQ(o.gainDb, c.db);
+    }
+    for (const char *bad : {"lufs:", "lufs:abc", "lufs:-16dB", "lufs:-70.5", "lufs:+1", "lufs:nan", "lufs:-1e9"})
+        EXPECT_NE(usageError(std::string("t -core( -input a -2chnothing ) -ota( -g ") + bad + " )").find(bad),
+                  std::string::npos)
+            << bad;
+}

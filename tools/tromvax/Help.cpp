@@ -17,20 +17,31 @@ line may also be given as one argument. Levels are written like -3db, 0db or
 
 Three kinds of run:
   extraction   -core( -input VOB -payload -logfile LOG [-substream 0xNN]
-                      -output TARGET [-2chnothing|-6chnothing] ) [-ota( -g max )]
+                      -output TARGET [-2chnothing|-6chnothing] )
+                      [-ota( -g max|lufs:T )]
                Copies one audio substream of a VOB (MPEG program stream) to
                TARGET: AC3 and MPEG audio frames unchanged, DVD LPCM as a WAV
                file. Logs "Substream ID: " and "A/V Delay found : " (first
                audio presentation time minus first video presentation time,
-               like -40ms; 0ms without video). With -g max it also measures
-               the gain, as below.
+               like -40ms; 0ms without video). With -g max or -g lufs:T it
+               also measures the gain, as below.
   measurement  -core( -input SRC -output WAV -logfile LOG -2chnothing|-6chnothing )
-                      -ota( -g max ) [-azid( ... )]
+                      -ota( -g max|lufs:T ) [-azid( ... )]
                Decodes SRC through the decoder stage (stages 1 to 4 below),
-               writes no file, and logs "Overall Track Gain: +3.2dB": the gain
-               that brings the sample peak to full scale, rounded down to
-               0.1 dB so that it never clips; silence or a peak below -40 dBFS
-               gives +40.0dB.
+               writes no file, and logs "Overall Track Gain: +3.2dB".
+               With -g max: the gain that brings the sample peak to full
+               scale, rounded down to 0.1 dB so that it never clips; silence
+               or a peak below -40 dBFS gives +40.0dB.
+               With -g lufs:T: the gain that brings the integrated loudness
+               (EBU R128, ITU-R BS.1770) to T LUFS, rounded to 0.1 dB, and
+               lowered (rounded down) where the true peak would pass
+               -1 dBTP; no limiter or compressor is applied. It also logs
+               the lines "Loudness: integrated -27.31 LUFS, true peak
+               -9.86 dBTP (EBU R128)", "Loudness target: -16.0 LUFS needs a
+               gain of +11.3dB" and "True-peak ceiling -1.0 dBTP: " with
+               "not reached (...)" or "lowers the gain to +8.8dB (...)".
+               Silence, or audio shorter than 0.4 s, has nothing above the
+               -70 LUFS gate and gives +0.0dB. The gain is at most +40.0dB.
   decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
                       [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
                       [-plugin( ... )] [-profile( ... )] [-ota( ... )]
@@ -81,6 +92,10 @@ Three kinds of run:
   -g max     measure first, then decode with the gain that brings the peak to
              full scale (two passes); with -2chnothing/-6chnothing or
              -payload, measure only
+  -g lufs:T  the same for a loudness target of T LUFS, from -70 to 0 (such
+             as lufs:-23 for broadcast, lufs:-16 or lufs:-14 for portable
+             players), with a true-peak ceiling of -1 dBTP; measured on the
+             decoder stage's output, as -g max is
   -sc N      accepted for compatibility; it has no effect
 
 -ssrc( switches

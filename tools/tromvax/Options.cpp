@@ -21,6 +21,11 @@ Mode Options::mode() const
 
 namespace {
 
+// The loudness targets -g lufs:T takes, in LUFS: -70 is the gate below
+// which EBU R128 measures nothing.
+constexpr double kLowestLoudnessTarget = -70.0;
+constexpr double kHighestLoudnessTarget = 0.0;
+
 std::string lower(std::string s)
 {
     for (char &c : s)
@@ -208,18 +213,27 @@ void readOta(const Group &g, Options &o)
                 o.delayMs = *ms;
             }
         } else if (sw == "-g") {
+            // The last -g on the line decides: a level, max or a loudness target.
             const std::string v = r.value(sw);
+            o.gainDb.reset();
+            o.gainMax = false;
+            o.loudnessTarget.reset();
             if (lower(v) == "max") {
                 o.gainMax = true;
-                o.gainDb.reset();
+            } else if (lower(v).rfind("lufs:", 0) == 0) {
+                const auto lufs = wstool::parseNumber(v.substr(5));
+                if (!lufs)
+                    throw UsageError("switch -g: \"" + v + "\" is not a loudness target such as lufs:-16");
+                if (*lufs < kLowestLoudnessTarget || *lufs > kHighestLoudnessTarget)
+                    throw UsageError("switch -g: loudness target " + v + " is out of range (lufs:-70 to lufs:0)");
+                o.loudnessTarget = *lufs;
             } else {
                 const auto db = wstool::parseDb(v);
                 if (!db)
-                    throw UsageError("switch -g: \"" + v + "\" is not a level such as +3.2dB or max");
+                    throw UsageError("switch -g: \"" + v + "\" is not a level such as +3.2dB, max or lufs:-16");
                 if (*db < -100 || *db > 60)
                     throw UsageError("switch -g: level " + v + " is out of range");
                 o.gainDb = *db;
-                o.gainMax = false;
             }
         } else if (sw == "-sc") {
             o.sc = number(r, sw, 0, 1e9);

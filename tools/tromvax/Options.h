@@ -51,6 +51,7 @@ struct Options {
     bool delayAuto = false;        // -d auto (only when no number was given)
     std::optional<double> gainDb;  // -g LEVEL
     bool gainMax = false;          // -g max
+    std::optional<double> loudnessTarget; // -g lufs:TARGET, in LUFS
     std::optional<double> sc;      // -sc N (accepted, no effect)
 
     // -ssrc(
@@ -68,6 +69,8 @@ struct Options {
     std::string profile;
 
     Mode mode() const;
+    // Whether the gain is measured rather than given: -g max or -g lufs:T.
+    bool measuresGain() const { return gainMax || loudnessTarget.has_value(); }
 };
 
 // Reads the words of one command line; throws wstool::UsageError naming the

@@ -7,6 +7,7 @@
 
 #include "Chain.h"
 #include "Input.h"
+#include "Loudness.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,7 @@ struct PeakScan {
     int64_t goodFrames = 0;
     int readErrors = 0;
     int rebuilds = 0;
+    std::optional<LoudnessReading> loudness; // for a loudness target; never from halves
 };
 
 // Whether a source can be scanned in halves: a raw AC3 or E-AC3 file (frames

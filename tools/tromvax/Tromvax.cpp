@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "Input.h"
 #include "Levels.h"
+#include "Loudness.h"
 #include "Options.h"
 #include "Output.h"
 #include "SplitPeak.h"
@@ -77,7 +78,7 @@ public:
     Runner(const Options &o, ToolLog &log) : o_(o), log_(log) {}
 
     void decode();
-    double measure(); // the gain pass, reported; returns the peak
+    double measure(); // the gain pass, reported; returns the gain
     void extract();
 
 private:
@@ -88,11 +89,12 @@ private:
     Source open(bool report = true);
     void describe(const Source &s);
     ChainPlan plan(bool measuring, double gainDb) const;
-    double measurePeak(); // the first pass of -g max with a WAV output
+    double measureGain(); // the first pass of -g max or -g lufs:T with a WAV output
     PeakScan scanPeak(); // the whole source through the measuring chain
     void reportDecoding(const PeakScan &counts);
     void reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain);
-    void reportGain(double peak, int64_t samples);
+    double reportGain(double peak, int64_t samples, const std::optional<LoudnessReading> &loudness);
+    double reportLoudness(double targetLufs, const LoudnessReading &r, double samplePeak);
     void note(const std::string &line) { log_.line(line); }
 
     const Options &o_;
@@ -201,14 +203,50 @@ void Runner::reportDecoding(const PeakScan &c)
 
 void Runner::reportDecoding(const Demuxer &dmx, const Decoder &dec, const Chain &chain)
 {
-    reportDecoding(PeakScan{0.0, 0, dec.damaged(), dec.goodFrames(), dmx.readErrors(), chain.rebuilds()});
+    PeakScan counts;
+    counts.damaged = dec.damaged();
+    counts.goodFrames = dec.goodFrames();
+    counts.readErrors = dmx.readErrors();
+    counts.rebuilds = chain.rebuilds();
+    reportDecoding(counts);
 }
 
-void Runner::reportGain(double peak, int64_t samples)
+double Runner::reportGain(double peak, int64_t samples, const std::optional<LoudnessReading> &loudness)
 {
     log_.line("Measured " + std::to_string(samples) + " samples, peak " +
               (peak > 0.0 ? fixed(wstool::gainToDb(peak), 2) + " dBFS" : "none (silence)"));
-    log_.summary("Overall Track Gain: " + signedDb(gainToFullScale(peak)));
+    const double gain = o_.loudnessTarget
+                            ? reportLoudness(*o_.loudnessTarget, loudness.value_or(LoudnessReading{}), peak)
+                            : gainToFullScale(peak);
+    log_.summary("Overall Track Gain: " + signedDb(gain));
+    return gain;
+}
+
+double Runner::reportLoudness(double targetLufs, const LoudnessReading &r, double samplePeak)
+{
+    // The oversampled peak is never below the samples' own.
+    const double truePeak = std::max(r.truePeak, samplePeak);
+    const std::string target = "Loudness target: " + fixed(targetLufs, 1) + " LUFS";
+    const LoudnessGain g = gainForLoudness(targetLufs, r.integratedLufs, truePeak);
+    if (g.silent) {
+        log_.line("Loudness: nothing above the " + fixed(kLoudnessGateLufs, 0) +
+                  " LUFS gate (silence, or audio shorter than 0.4 s); the gain stays at " + signedDb(g.gainDb));
+        return g.gainDb;
+    }
+    const double tpDb = wstool::gainToDb(truePeak);
+    log_.line("Loudness: integrated " + fixed(*r.integratedLufs, 2) + " LUFS, true peak " + fixed(tpDb, 2) +
+              " dBTP (EBU R128)");
+    log_.line(target + " needs a gain of " + signedDb(g.wantedDb));
+    const std::string ceiling = "True-peak ceiling " + fixed(kTruePeakCeilingDbtp, 1) + " dBTP: ";
+    const std::string after = "loudness after the gain " + fixed(*r.integratedLufs + g.gainDb, 2) +
+                              " LUFS, true peak " + fixed(tpDb + g.gainDb, 2) + " dBTP";
+    if (g.ceilingLowered)
+        log_.line(ceiling + "lowers the gain to " + signedDb(g.gainDb) + " (" + after + ")");
+    else if (g.capped)
+        log_.line(ceiling + "not reached; the gain is held at " + signedDb(g.gainDb) + " (" + after + ")");
+    else
+        log_.line(ceiling + "not reached (" + after + ")");
+    return g.gainDb;
 }
 
 PeakScan Runner::scanPeak()
@@ -218,7 +256,9 @@ PeakScan Runner::scanPeak()
     // Decoding is most of the work; a long raw stream is decoded in two
     // halves side by side when a second core is free.
     constexpr int64_t kHalvesMinBytes = 16 << 20;
-    if (FrameSource::spareCore() && halvesSuit(*s.dmx, kHalvesMinBytes)) {
+    // Loudness takes one pass: the filter's gating blocks overlap and its
+    // relative gate needs all of them, so two halves' readings do not add up.
+    if (!o_.loudnessTarget && FrameSource::spareCore() && halvesSuit(*s.dmx, kHalvesMinBytes)) {
         if (const auto scan = scanInHalves(*s.dmx, *s.dec, o_, plan(true, 0.0), noteLine)) {
             log_.line("Measured in two halves on two threads");
             return *scan;
@@ -226,26 +266,46 @@ PeakScan Runner::scanPeak()
         s = open(false); // it could not be cut: once more, in one go
     }
     PeakMeter meter;
-    Chain chain(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); }, noteLine);
+    std::optional<LoudnessMeter> loudness;
+    if (o_.loudnessTarget)
+        loudness.emplace();
+    Chain chain(
+        plan(true, 0.0),
+        [&](const AVFrame *f) {
+            meter.add(f);
+            if (loudness)
+                loudness->add(f);
+        },
+        noteLine);
     pump(*s.dmx, *s.dec, log_, [&](AVFrame *f) { chain.push(f); });
     chain.finish();
-    return PeakScan{meter.peak(), meter.samples(), s.dec->damaged(), s.dec->goodFrames(), s.dmx->readErrors(),
-                    chain.rebuilds()};
+    PeakScan scan;
+    scan.peak = meter.peak();
+    scan.samples = meter.samples();
+    scan.damaged = s.dec->damaged();
+    scan.goodFrames = s.dec->goodFrames();
+    scan.readErrors = s.dmx->readErrors();
+    scan.rebuilds = chain.rebuilds();
+    if (loudness) {
+        loudness->finish();
+        scan.loudness = loudness->reading();
+    }
+    return scan;
 }
 
-double Runner::measurePeak()
+double Runner::measureGain()
 {
-    log_.line("Pass 1: measuring the peak");
-    const double peak = measure();
+    log_.line(o_.loudnessTarget ? "Pass 1: measuring the loudness" : "Pass 1: measuring the peak");
+    const double gain = measure();
     log_.line("Pass 2: decoding");
-    return peak;
+    return gain;
 }
 
 void Runner::decode()
 {
     double gainDb = o_.gainDb.value_or(0.0);
-    if (o_.gainMax)
-        gainDb = gainToFullScale(measurePeak());
+    if (o_.measuresGain())
+        gainDb = measureGain();
     if (o_.sc)
         log_.line("Switch -sc " + fixed(*o_.sc, 0) + " accepted; it has no effect");
     const double totalDb = gainDb - o_.attDb;
@@ -391,8 +451,7 @@ double Runner::measure()
 {
     const PeakScan scan = scanPeak();
     reportDecoding(scan);
-    reportGain(scan.peak, scan.samples);
-    return scan.peak;
+    return reportGain(scan.peak, scan.samples, scan.loudness);
 }
 
 void Runner::extract()
@@ -419,11 +478,21 @@ void Runner::extract()
     std::unique_ptr<Decoder> dec;
     std::unique_ptr<Chain> chain;
     PeakMeter meter;
-    if (o_.gainMax) {
+    std::optional<LoudnessMeter> loudness;
+    if (o_.measuresGain()) {
         dec = std::make_unique<Decoder>(st, o_.dynamicRange);
-        log_.line("Measuring the peak: " + dec->describe());
-        chain = std::make_unique<Chain>(plan(true, 0.0), [&](const AVFrame *f) { meter.add(f); },
-                                        [&](const std::string &l) { note(l); });
+        log_.line(std::string(o_.loudnessTarget ? "Measuring the loudness: " : "Measuring the peak: ") +
+                  dec->describe());
+        if (o_.loudnessTarget)
+            loudness.emplace();
+        chain = std::make_unique<Chain>(
+            plan(true, 0.0),
+            [&](const AVFrame *f) {
+                meter.add(f);
+                if (loudness)
+                    loudness->add(f);
+            },
+            [&](const std::string &l) { note(l); });
     }
 
     auto pkt = wstool::makePacket();
@@ -478,6 +547,8 @@ void Runner::extract()
 
     if (chain) {
         chain->finish();
+        if (loudness)
+            loudness->finish();
         reportDecoding(dmx, *dec, *chain);
     }
     if (raw) {
@@ -497,7 +568,8 @@ void Runner::extract()
     log_.summary("Substream ID: " + dmx.substreamId());
     log_.summary("A/V Delay found : " + std::to_string(std::llround(delay)) + "ms");
     if (chain)
-        reportGain(meter.peak(), meter.samples());
+        reportGain(meter.peak(), meter.samples(),
+                   loudness ? std::optional<LoudnessReading>(loudness->reading()) : std::nullopt);
 }
 
 // The log named on a command line that could not be read, so the error
