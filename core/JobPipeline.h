@@ -1,16 +1,20 @@
-// The conversion job behind "Give me AAC!": composes the tools' command lines
-// from the option record, runs them one after another (preparation pass, log
-// scan, split, decode and encode of every part, join), cleans up and reports
-// progress in the Status label and the command-line pane.
+// The conversion job behind "Give me AAC!": reads the options once into its
+// settings, creates a private workspace in the temporary folder, runs the
+// tools one after another (preparation pass, log scan, split, decode and
+// encode of every part, join), removes the workspace and reports progress in
+// the Status label and the command-line pane.
 //
-// Each step's effect is checked: the tool must have started and ended well,
-// and the file it has to leave must exist and not be empty. At the first
-// failed step the job ends with a status that names the step and the file or
-// tool, its temporary files are deleted and the join does not run, so an
-// existing output file is never replaced by a partial one.
+// The job owns only its workspace, the output it writes at the end and the
+// log: it creates, changes or deletes nothing else. Each step's effect is
+// checked: the tool must have started and ended well, and the file it has to
+// leave must exist and not be empty. At the first failed step the job ends
+// with a status that names the step and the tool's last message, and the join
+// does not run, so an existing output file is never replaced by a partial one.
 #pragma once
 
+#include "JobSettings.h"
 #include "ProcessRunner.h"
+#include "ToolCommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -48,8 +52,8 @@ struct JobResult {
     bool completed() const { return outcome == Outcome::Completed; }
 };
 
-// Runs one command line; the default is the process runner.
-using ToolRunner = std::function<ProcessRunner::ToolOutcome(const QString &command, int show, quint32 priority)>;
+// Runs one tool; the default is the process runner.
+using ToolRunner = std::function<ProcessRunner::ToolOutcome(const ToolCommand &command, quint32 priorityClass)>;
 
 class JobPipeline {
 public:
@@ -58,42 +62,27 @@ public:
     void setToolRunner(ToolRunner runner) { runner_ = std::move(runner); }
 
     // Converts InputFile into OutputFile. Returns at once with Busy while
-    // another job of any pipeline runs (jobs share their temporary files).
+    // another job of this program runs.
     JobResult run();
 
     static bool isRunning();
 
-    // The log path given to the tools, quoted: the per-user data folder and
-    // the log file name of the options.
-    QString logPath() const;
-    // Priority class from the priority option.
-    quint32 priorityClass() const;
-    // The segment list of the split command ("256 256 ... "); empty and
-    // `error` set when the options cannot give a finite list of parts.
-    QString splitList(QString *error = nullptr) const;
-    static QString partNumber(int i); // "01" ... "09", "10", ...
-
 private:
     class Failure;
-    ProcessRunner::ToolOutcome runCommand(const QString &command, int show);
+    ProcessRunner::ToolOutcome runCommand(const ToolCommand &command);
     void setStatus(const QString &text);
     void setCommand(const QString &text);
     void checkTool(const ProcessRunner::ToolOutcome &o, const QString &step, const QString &toolName);
     void checkFile(const QString &path, const QString &step);
-    void cleanUp();
+    void checkRoom(const QString &source, qint64 available);
     JobResult runSteps();
 
     ws::OptionModel &options_;
     JobHost &host_;
     ToolRunner runner_;
-    quint32 priority_ = 0x20;
-    QString temp_; // temporary folder prefix
-    QString ext_;
-    QString source_;
-    bool vob_ = false;
+    JobSettings settings_;
     int done_ = 0;
     int total_ = 0;
-    int parts_ = 0; // parts the split made
 };
 
 } // namespace wsjob

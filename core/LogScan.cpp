@@ -36,7 +36,7 @@ void scanToolLog(const QString &logPath, ToolLogValues &values)
     QFile::remove(logPath);
 }
 
-QString gainSwitch(const QString &gainLine)
+QString gainValue(const QString &gainLine)
 {
     // A line without "Gain:" is not a gain line; cutting it at a fixed place
     // would turn arbitrary log text into a switch.
@@ -47,7 +47,13 @@ QString gainSwitch(const QString &gainLine)
     const qsizetype q = g.indexOf(QLatin1String("dB"));
     if (q < 0)
         return {};
-    return QStringLiteral(" -g ") + g.left(q + 2);
+    return g.left(q + 2);
+}
+
+QString gainSwitch(const QString &gainLine)
+{
+    const QString value = gainValue(gainLine);
+    return value.isEmpty() ? QString() : QStringLiteral(" -g ") + value;
 }
 
 } // namespace wsjob

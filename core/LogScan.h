@@ -41,5 +41,7 @@ void scanToolLog(const QString &logPath, ToolLogValues &values);
 // "dB" (" -g +3.2dB" for "... Overall Track Gain: +3.2dB"). Empty when the line
 // is empty, holds no "Gain:" or holds no "dB" behind it.
 QString gainSwitch(const QString &gainLine);
+// The value of that switch alone ("+3.2dB"); empty in the same cases.
+QString gainValue(const QString &gainLine);
 
 } // namespace wsjob

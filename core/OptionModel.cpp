@@ -205,16 +205,16 @@ bool OptionModel::check(const Control &box)
     return (box.value & enabledBits) != 0;
 }
 
-void OptionModel::appendPair(QString &out, const Control &sw, const Control &val) const
+void OptionModel::appendPair(wsjob::SwitchList &out, const Control &sw, const Control &val) const
 {
-    out += QLatin1Char(' ') + sw.tag + QLatin1Char(' ') + val.text;
+    out.append({sw.tag, val.text});
 }
 
-QString OptionModel::azidGroup() const
+wsjob::SwitchList OptionModel::azidGroup() const
 {
     if (lowerTail(text(QStringLiteral("InputFile")), 4) != QLatin1String(".ac3"))
         return {};
-    QString out;
+    wsjob::SwitchList out;
     const QString azid = QStringLiteral("Azid");
     const QString azidval = QStringLiteral("AZIDVAL");
     for (int i = 0; i <= 3; ++i)
@@ -229,9 +229,9 @@ QString OptionModel::azidGroup() const
     return out;
 }
 
-QString OptionModel::resamplerGroup() const
+wsjob::SwitchList OptionModel::resamplerGroup() const
 {
-    QString out;
+    wsjob::SwitchList out;
     if (check(control(QStringLiteral("SSRC"), 0)))
         appendPair(out, control(QStringLiteral("SSRC"), 0), control(QStringLiteral("ssrcv"), 0));
     if (check(control(QStringLiteral("SSRC"), 1)))
@@ -239,16 +239,15 @@ QString OptionModel::resamplerGroup() const
     return out;
 }
 
-QString OptionModel::delayGroup() const
+wsjob::SwitchList OptionModel::delayGroup() const
 {
-    QString out;
+    wsjob::SwitchList out;
     const Control &delay = control(QStringLiteral("OTA"), 0);
     if (check(delay)) {
-        out += QLatin1Char(' ') + delay.tag + QLatin1Char(' ');
         const Control &value = control(QStringLiteral("OTAval"), 0);
-        out += value.enabled ? value.text : control(QStringLiteral("OTA"), 3).tag;
+        out.append({delay.tag, value.enabled ? value.text : control(QStringLiteral("OTA"), 3).tag});
     }
-    out += QStringLiteral(" -sc 1024");
+    out.append({QStringLiteral("-sc"), QStringLiteral("1024")});
     return out;
 }
 
@@ -271,9 +270,9 @@ QString OptionModel::boostGroup() const
     return {};
 }
 
-QString OptionModel::pluginGroup() const
+wsjob::SwitchList OptionModel::pluginGroup() const
 {
-    QString out;
+    wsjob::SwitchList out;
     if (check(control(QStringLiteral("plugin"), 0))) {
         appendPair(out, control(QStringLiteral("plugin"), 0), control(QStringLiteral("pluginval"), 0));
         appendPair(out, control(QStringLiteral("plugin"), 1), control(QStringLiteral("pluginval"), 1));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Control.h"
+#include "ToolCommand.h"
 
 #include <QHash>
 #include <QObject>
@@ -64,11 +65,14 @@ public:
     // Switch builders: the inner texts of the transcoder's switch groups.
     static bool check(const Control &box);
     bool check(const QString &name, int index = -1) const { return check(control(name, index)); }
-    QString azidGroup() const;
-    QString resamplerGroup() const;
-    QString delayGroup() const;
+    // The switches of the AC3 decoder (-azid), the resampler (-ssrc), the
+    // first part's delay stage (-ota), the compressor (-boost, one word) and
+    // the plug-in (-plugin).
+    wsjob::SwitchList azidGroup() const;
+    wsjob::SwitchList resamplerGroup() const;
+    wsjob::SwitchList delayGroup() const;
     QString boostGroup() const;
-    QString pluginGroup() const;
+    wsjob::SwitchList pluginGroup() const;
 
     // Handlers (public so that the window and tests can run them as events do).
     void active_deactive(Control &box, bool active);
@@ -101,7 +105,7 @@ private:
     Control &add(Control c);
     void runClickHandler(Control &c);
     void changed(Control &c) { emit controlChanged(&c); }
-    void appendPair(QString &out, const Control &sw, const Control &val) const;
+    void appendPair(wsjob::SwitchList &out, const Control &sw, const Control &val) const;
 
     std::vector<std::unique_ptr<Control>> controls_;
     QHash<QString, Control *> byKey_;

@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace ProcessRunner {
@@ -47,21 +48,20 @@ ActiveRun *currentRun()
 
 } // namespace
 
-ToolOutcome runTool(const QString &command, const QString &directory, quint32 priorityClass,
-                    int initialWaitMs)
+ToolOutcome runTool(const QString &program, const QStringList &arguments, const QString &directory,
+                    quint32 priorityClass, int initialWaitMs)
 {
     ToolOutcome out;
-    QStringList words = wsplatform::splitCommandLine(command);
-    if (words.isEmpty()) {
-        out.error = QStringLiteral("empty command line");
+    out.program = program;
+    out.arguments = arguments;
+    if (program.isEmpty()) {
+        out.error = QStringLiteral("no program given");
         return out;
     }
-    out.program = words.takeFirst();
-    out.arguments = words;
 
-    const QString path = wsplatform::findProgram(out.program);
+    const QString path = wsplatform::findProgram(program);
     if (path.isEmpty()) {
-        out.error = QStringLiteral("program not found: %1").arg(out.program);
+        out.error = QStringLiteral("program not found: %1").arg(program);
         return out;
     }
     out.program = path;
@@ -72,14 +72,34 @@ ToolOutcome runTool(const QString &command, const QString &directory, quint32 pr
 
     QProcess process;
     process.setProgram(path);
-    process.setArguments(out.arguments);
+    process.setArguments(arguments);
     if (!directory.isEmpty())
         process.setWorkingDirectory(directory);
     // Nothing to read, and no unread output piling up in this process.
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
     wsplatform::applyPriorityClass(process, priorityClass);
+
+    // Standard error goes on to ours as it comes; the last complete line
+    // (or the unfinished rest at the end) says why a tool failed.
+    QByteArray pending;
+    const auto passOn = [&process, &pending, &out] {
+        const QByteArray chunk = process.readAllStandardError();
+        if (chunk.isEmpty())
+            return;
+        std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stderr);
+        std::fflush(stderr);
+        pending += chunk;
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end).trimmed();
+            if (!line.isEmpty())
+                out.lastErrorLine = QString::fromLocal8Bit(line);
+            pending.remove(0, end + 1);
+        }
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardError, passOn);
 
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -108,22 +128,14 @@ ToolOutcome runTool(const QString &command, const QString &directory, quint32 pr
             process.waitForFinished(-1);
         }
     }
+    passOn();
+    if (!pending.trimmed().isEmpty())
+        out.lastErrorLine = QString::fromLocal8Bit(pending.trimmed());
 
     out.stopped = run.stopped;
     out.crashed = process.exitStatus() == QProcess::CrashExit;
     out.exitCode = out.crashed ? -1 : process.exitCode();
     return out;
-}
-
-bool SuperShell(const QString &command, const QString &directory, const qint32 &wait, qint32 show,
-                qint32 flags, ToolOutcome *outcome)
-{
-    Q_UNUSED(show); // command-line tools have no window of their own here
-    ToolOutcome result = runTool(command, directory, quint32(flags), wait);
-    const bool started = result.started;
-    if (outcome)
-        *outcome = std::move(result);
-    return started;
 }
 
 bool isToolRunning()
@@ -137,7 +149,7 @@ qint64 currentProcessId()
     return run ? run->process->processId() : 0;
 }
 
-bool TerminateCurrent()
+bool stopCurrent()
 {
     ActiveRun *run = currentRun();
     if (!run)

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "Workspace.h"
+
 #include "FileDialogs.h"
 #include "BatchWindow.h"
 #include "OptionBatchHost.h"
@@ -163,7 +165,10 @@ MainWindow::MainWindow(QWidget *parent)
     // Files dropped on the window go to the batch window.
     setAcceptDrops(true);
     // A tool still running when "Exit" ends the process is ended with it.
-    connect(this, &MainWindow::aboutToExit, this, [] { ProcessRunner::TerminateCurrent(); });
+    connect(this, &MainWindow::aboutToExit, this, [] {
+        ProcessRunner::stopCurrent();
+        wsjob::Workspace::removeAll();
+    });
 
     // Room for long paths, within the screen.
     QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 175, 0));

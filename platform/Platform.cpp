@@ -2,41 +2,31 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
 #if defined(Q_OS_UNIX)
 #include <sys/resource.h>
+#include <sys/stat.h>
 #elif defined(Q_OS_WIN)
 #include <qt_windows.h>
 #endif
 
 namespace wsplatform {
 
-QStringList splitCommandLine(const QString &line)
+bool sameFile(const QString &a, const QString &b)
 {
-    QStringList words;
-    QString word;
-    bool inWord = false;   // a word has begun (a character or a quote mark seen)
-    bool quoted = false;   // inside a quoted stretch
-    for (const QChar c : line) {
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == QLatin1Char(' ') && !quoted) {
-            if (inWord)
-                words.append(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word.append(c);
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.append(word);
-    return words;
+#if defined(Q_OS_UNIX)
+    struct stat sa, sb;
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#else
+    const QFileInfo fa(a), fb(b);
+    return fa.exists() && fb.exists() && fa.canonicalFilePath().compare(fb.canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#endif
 }
 
 namespace {

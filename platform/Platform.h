@@ -1,5 +1,5 @@
-// Thin layer over the operating system: command-line splitting, program
-// lookup, process priorities and the program's folders. Qt Core only.
+// Thin layer over the operating system: file identity, program lookup,
+// process priorities and the program's folders. Qt Core only.
 #pragma once
 
 #include <QString>
@@ -17,11 +17,9 @@ enum PriorityClass : quint32 {
     RealTimePriorityClass = 0x100,
 };
 
-// Splits one command line into its words (program first, then arguments).
-// Blanks separate words; a quote mark (0x22) opens or closes a quoted stretch
-// in which blanks are kept; quote marks are removed; there are no escapes. An
-// empty quoted stretch gives an empty word; a stretch left open runs to the end.
-QStringList splitCommandLine(const QString &line);
+// Whether both paths name one existing file (the same device and inode, so
+// hard links, symbolic links and other spellings count).
+bool sameFile(const QString &a, const QString &b);
 
 // Full path of the program to start, or an empty text when there is none.
 // A name with a folder in it is taken relative to the current folder. A bare

@@ -6,7 +6,7 @@ namespace wsbatch {
 
 void BatchHost::stopTool()
 {
-    ProcessRunner::TerminateCurrent();
+    ProcessRunner::stopCurrent();
 }
 
 } // namespace wsbatch

@@ -1,5 +1,7 @@
 #include "FileDialogs.h"
 
+#include <QProcess>
+
 #include "Platform.h"
 
 #include "ControlError.h"
@@ -91,7 +93,7 @@ int FileDialogs::ShowRun()
     const std::optional<QString> line = dialogs.askText(owner_, title, prompt);
     if (!line)
         return 0;
-    QStringList words = wsplatform::splitCommandLine(*line);
+    QStringList words = QProcess::splitCommand(*line);
     if (words.isEmpty() || words.constFirst().isEmpty())
         return 0;
     const QString program = words.takeFirst();

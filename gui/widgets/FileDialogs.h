@@ -92,8 +92,8 @@ public:
     int ShowFindFiles();
 
     // Asks for a command line (title DialogTitle, prompt DialogPrompt) and
-    // starts it without waiting and without a shell, split by
-    // wsplatform::splitCommandLine (Platform.h).
+    // starts it without waiting and without a shell, split into words as
+    // QProcess::splitCommand does.
     int ShowRun();
     // Picks an image file, starting at FileName, and loads it into hIcon at
     // IconSize pixels; FileName is left as it was. Nothing happens when

@@ -301,9 +301,9 @@ TEST(DialogWrapper, ColourAndFontGoInAndOutThroughTheProperties)
 TEST(DialogWrapper, RunStartsTheSplitCommandWithoutAShell)
 {
     Fixture f;
-    f.dialogs.text = QStringLiteral("\"/opt/my tools/play\" \"a b.aac\" \"\"");
+    f.dialogs.text = QStringLiteral("\"/opt/my tools/play\" \"a b.aac\" -v");
     EXPECT_EQ(f.dlg.ShowRun(), 1);
-    EXPECT_EQ(f.dialogs.started, (QStringList{"/opt/my tools/play", "a b.aac", ""}));
+    EXPECT_EQ(f.dialogs.started, (QStringList{"/opt/my tools/play", "a b.aac", "-v"}));
 
     f.dialogs.startOk = false;
     f.dialogs.text = QStringLiteral("missing-program");

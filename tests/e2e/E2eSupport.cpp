@@ -51,25 +51,56 @@ void Sandbox::store(const std::function<void(ws::OptionModel &)> &edit)
     store.sync();
 }
 
-RunResult Sandbox::convert(const QString &input, const QString &output, bool overwrite) const
+void Sandbox::prepare(QProcess &p) const
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), root_.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), root_.filePath(QStringLiteral("data")));
     p.setProcessEnvironment(env);
+    p.setProgram(wstest::binDir() + QStringLiteral("/wavesmithy"));
+}
+
+QStringList Sandbox::convertArguments(const QString &input, const QString &output, bool overwrite) const
+{
     QStringList args{QStringLiteral("--convert"), input, QStringLiteral("--output"), output};
     if (overwrite)
         args << QStringLiteral("--overwrite");
+    return args;
+}
+
+namespace {
+
+RunResult finish(QProcess &p)
+{
     RunResult r;
-    p.start(wstest::binDir() + QStringLiteral("/wavesmithy"), args);
-    if (!p.waitForStarted())
-        return r;
     const bool finished = p.waitForFinished(600000);
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     r.code = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     return r;
+}
+
+} // namespace
+
+RunResult Sandbox::convert(const QString &input, const QString &output, bool overwrite) const
+{
+    return convertTogether({{input, output}}, overwrite).front();
+}
+
+std::vector<RunResult> Sandbox::convertTogether(const std::vector<std::pair<QString, QString>> &jobs,
+                                                bool overwrite) const
+{
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const auto &[input, output] : jobs) {
+        running.push_back(std::make_unique<QProcess>());
+        prepare(*running.back());
+        running.back()->setArguments(convertArguments(input, output, overwrite));
+        running.back()->start();
+    }
+    std::vector<RunResult> results;
+    for (auto &p : running)
+        results.push_back(p->waitForStarted() || p->state() != QProcess::NotRunning ? finish(*p) : RunResult{});
+    return results;
 }
 
 QStringList Sandbox::leftovers(const QString &folder) const

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+class QProcess;
+
 namespace ws {
 class OptionModel;
 }
@@ -44,10 +46,15 @@ public:
     void store(const std::function<void(ws::OptionModel &)> &edit = {});
     void setTemp(const QString &prefix) { temp_ = prefix; }
     RunResult convert(const QString &input, const QString &output, bool overwrite = true) const;
+    // Several conversions at once (input, output pairs), with these settings.
+    std::vector<RunResult> convertTogether(const std::vector<std::pair<QString, QString>> &jobs,
+                                           bool overwrite = true) const;
     // Files left in a folder (the temporary folder by default).
     QStringList leftovers(const QString &folder = {}) const;
 
 private:
+    QStringList convertArguments(const QString &input, const QString &output, bool overwrite) const;
+    void prepare(QProcess &p) const;
     QTemporaryDir root_;
     QString temp_;
 };

@@ -45,7 +45,7 @@ void expectCleanFailure(Sandbox &box, const QString &input, const QString &tempF
     EXPECT_GT(r.code, 0) << "a failed job exits non-zero, without crashing:\n" << r.all().toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("Task Complete !"))) << r.out.toStdString();
     // The tool's own message, then the job's line naming the failed step.
-    EXPECT_TRUE(r.err.contains(QRegularExpression(QStringLiteral("(^|\\n)wavesmithy: Failed: [^\\n]+\\.\\n"))))
+    EXPECT_TRUE(r.err.contains(QRegularExpression(QStringLiteral("(^|\\n)wavesmithy: Failed: [^\\n]+[.)]\\n"))))
         << "error line: " << r.err.toStdString();
     EXPECT_EQ(readFile(out), kOldOutput) << "the existing output file was changed";
     EXPECT_EQ(box.leftovers(tempFolder), QStringList()) << "temporary files left behind";

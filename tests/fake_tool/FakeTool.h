@@ -26,7 +26,7 @@ inline void clearFakeEnvironment()
 {
     for (const char *v : {"WS_FAKE_RECORD", "WS_FAKE_ECHO_ENV", "WS_FAKE_DELAY", "WS_FAKE_SUBSTREAM", "WS_FAKE_GAIN",
                           "WS_FAKE_GAIN_KIND", "WS_FAKE_PARTS", "WS_FAKE_FAIL", "WS_FAKE_EMPTY", "WS_FAKE_CRASH",
-                          "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT"})
+                          "WS_FAKE_SLEEP_MS", "WS_FAKE_SLEEP_KIND", "WS_FAKE_EXIT", "WS_FAKE_STDERR"})
         qunsetenv(v);
 }
 

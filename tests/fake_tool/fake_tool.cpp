@@ -38,6 +38,8 @@
 //   WS_FAKE_SLEEP_MS    milliseconds to sleep before acting
 //   WS_FAKE_SLEEP_KIND  sleep only in runs of this kind
 //   WS_FAKE_EXIT        exit code of "other" runs
+//   WS_FAKE_STDERR      text a failing run (exit code not 0, or a crash) writes on
+//                       standard error as it is, before it ends
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -341,12 +343,22 @@ int main(int argc, char **argv)
     if (sleepMs > 0 && (!hasEnv("WS_FAKE_SLEEP_KIND") || env("WS_FAKE_SLEEP_KIND") == kind))
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
 
-    if (listed("WS_FAKE_CRASH", kind, part))
+    // A failing run's last words on standard error, as a real tool leaves them.
+    const auto fail = [](int code) {
+        const std::string text = env("WS_FAKE_STDERR");
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fflush(stderr);
+        return code;
+    };
+    if (listed("WS_FAKE_CRASH", kind, part)) {
+        fail(0);
         std::abort();
+    }
     if (listed("WS_FAKE_FAIL", kind, part))
-        return 1;
+        return fail(1);
     try {
-        return act(kind, w, listed("WS_FAKE_EMPTY", kind, part));
+        const int code = act(kind, w, listed("WS_FAKE_EMPTY", kind, part));
+        return code != 0 ? fail(code) : 0;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "fake_tool: %s\n", e.what());
         return 1;

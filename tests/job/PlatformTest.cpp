@@ -1,5 +1,5 @@
-// The OS layer under the process runner: command-line splitting, program
-// lookup order, priority classes and the per-user data folder.
+// The OS layer under the process runner: file identity, program lookup
+// order, priority classes and the per-user data folder.
 #include "Platform.h"
 
 #include <QCoreApplication>
@@ -8,31 +8,26 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace wsplatform;
 
-TEST(SplitCommandLine, QuotesGroupBlanksAndAreRemoved)
+TEST(SameFile, HardAndSymbolicLinksAndOtherSpellingsCount)
 {
-    const struct {
-        const char *line;
-        QStringList words;
-    } cases[] = {
-        {"a b   c", {"a", "b", "c"}},
-        {"   ", {}},
-        {"", {}},
-        {R"("/a b/tromvax" -core( -input "x y.ac3")", {"/a b/tromvax", "-core(", "-input", "x y.ac3"}},
-        {R"(a "" b)", {"a", "", "b"}},
-        {R"("")", {""}},
-        {R"("" "")", {"", ""}},
-        {R"(a""b)", {"ab"}},
-        {R"(x"y z"w v)", {"xy zw", "v"}},
-        {R"(a" "b)", {"a b"}},
-        {R"(tool "open ended  )", {"tool", "open ended  "}},
-        {"a\tb", {"a\tb"}},        // only blanks separate words
-        {R"(a\"b c")", {"a\\b c"}}, // no escapes: the backslash stays, the quote groups
-        {R"(-ota( -g +3.2dB ))", {"-ota(", "-g", "+3.2dB", ")"}},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(splitCommandLine(QString::fromUtf8(c.line)), c.words) << c.line;
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.wav"), b = dir.filePath("b.wav");
+    for (const QString &p : {a, b}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(dir.filePath("hard")).constData()), 0);
+    ASSERT_TRUE(QFile::link(a, dir.filePath("soft")));
+    EXPECT_TRUE(sameFile(a, dir.filePath("hard")));
+    EXPECT_TRUE(sameFile(dir.filePath("soft"), a));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("x"));
+    EXPECT_TRUE(sameFile(a, dir.path() + "/./x/../a.wav"));
+    EXPECT_FALSE(sameFile(a, b));
+    EXPECT_FALSE(sameFile(a, dir.filePath("missing")));
 }
 
 TEST(PriorityClass, MapsToNiceValues)

@@ -1,5 +1,6 @@
 // The process runner against the fake tool: argument vectors, lookup,
-// priority, environment, working folder, Stop, nesting and live windows.
+// priority, environment, working folder, standard error, Stop, nesting and
+// live windows.
 #include "FakeTool.h"
 #include "Platform.h"
 #include "ProcessRunner.h"
@@ -39,11 +40,7 @@ protected:
     }
     QString record() const { return dir.filePath(QStringLiteral("runs.jsonl")); }
     QList<FakeRun> runs() const { return wstest::readFakeRuns(record()); }
-    // The fake tool's command line, its path quoted as the job writes it.
-    static QString fake(const QString &args = QString())
-    {
-        return "\"" + wstest::fakeToolPath() + "\"" + (args.isEmpty() ? "" : " " + args);
-    }
+    static QString fake() { return wstest::fakeToolPath(); }
     // A tool started at normal priority gets nice 0, or keeps the nice value
     // of this process when it may not lower it.
     static bool isNormalNice(int nice)
@@ -68,16 +65,15 @@ bool processUntil(F done)
 
 } // namespace
 
-TEST_F(Runner, PassesTheSplitArgumentsAndReportsTheExit)
+TEST_F(Runner, PassesTheArgumentsAsGivenAndReportsTheExit)
 {
-    const QString cmd = fake(R"(-core( -input "/tmp/a b.ac3" "" -logfile x"y z" ))");
-    ToolOutcome o;
-    EXPECT_TRUE(SuperShell(cmd, QString(), 0, 1, 0x20, &o));
+    // Blanks, quote marks, an empty word and a switch-like value each stay one word.
+    const QStringList expected{"-core(", "-input", "/tmp/a \"b\".ac3", "", "-logfile", "x y z", "-g", ")"};
+    ToolOutcome o = runTool(fake(), expected);
     EXPECT_TRUE(o.started);
     EXPECT_TRUE(o.succeeded());
     EXPECT_EQ(o.exitCode, 0);
     EXPECT_EQ(o.program, wstest::fakeToolPath());
-    const QStringList expected{"-core(", "-input", "/tmp/a b.ac3", "", "-logfile", "xy z", ")"};
     EXPECT_EQ(o.arguments, expected);
     const auto r = runs();
     ASSERT_EQ(r.size(), 1);
@@ -86,7 +82,7 @@ TEST_F(Runner, PassesTheSplitArgumentsAndReportsTheExit)
 
     // A tool's own failure is reported, not hidden behind "it ran".
     qputenv("WS_FAKE_EXIT", "3");
-    o = runTool(fake("-probe"));
+    o = runTool(fake(), {"-probe"});
     EXPECT_TRUE(o.started);
     EXPECT_EQ(o.exitCode, 3);
     EXPECT_FALSE(o.crashed);
@@ -94,14 +90,33 @@ TEST_F(Runner, PassesTheSplitArgumentsAndReportsTheExit)
 
     // A tool that ends through a signal.
     qputenv("WS_FAKE_CRASH", "other");
-    o = runTool(fake("-probe"));
+    o = runTool(fake(), {"-probe"});
     EXPECT_TRUE(o.started);
     EXPECT_TRUE(o.crashed);
     EXPECT_FALSE(o.stopped);
     EXPECT_FALSE(o.succeeded());
 }
 
-TEST_F(Runner, ProgramThatCannotStartReturnsFalseAndLeavesTheCurrentProcess)
+TEST_F(Runner, KeepsTheLastStandardErrorLineAndPassesItAllOn)
+{
+    const struct {
+        const char *written;
+        QString last;
+    } cases[] = {{"warning: odd header\ncannot read /tmp/a.ac3\n\n", "cannot read /tmp/a.ac3"},
+                 {"first\n  unfinished  ", "unfinished"},
+                 {"", ""}};
+    qputenv("WS_FAKE_EXIT", "2");
+    for (const auto &c : cases) {
+        qputenv("WS_FAKE_STDERR", c.written);
+        testing::internal::CaptureStderr();
+        const ToolOutcome o = runTool(fake(), {"-probe"});
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.written);
+        EXPECT_EQ(o.exitCode, 2);
+        EXPECT_EQ(o.lastErrorLine, c.last) << c.written;
+    }
+}
+
+TEST_F(Runner, ProgramThatCannotStartIsReportedAndLeavesTheCurrentProcess)
 {
     QFile plain(dir.filePath("notes.txt"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
@@ -113,19 +128,17 @@ TEST_F(Runner, ProgramThatCannotStartReturnsFalseAndLeavesTheCurrentProcess)
     junk.close();
     junk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    const QStringList bad{"\"/no/such/folder/tromvax\" -core(", "ws_no_such_program_anywhere",
-                          "\"" + plain.fileName() + "\"", "\"" + junk.fileName() + "\" -x", "   ",
-                          ""};
+    const QStringList bad{"/no/such/folder/tromvax", "ws_no_such_program_anywhere", plain.fileName(),
+                          junk.fileName(), "   ", ""};
 
-    // Outside any run: false, nothing runs afterwards.
-    for (const QString &cmd : bad) {
-        ToolOutcome o;
-        EXPECT_FALSE(SuperShell(cmd, QString(), 0, 1, 0x20, &o)) << cmd.toStdString();
-        EXPECT_FALSE(o.started);
+    // Outside any run: not started, nothing runs afterwards.
+    for (const QString &program : bad) {
+        const ToolOutcome o = runTool(program, {"-core("});
+        EXPECT_FALSE(o.started) << program.toStdString();
         EXPECT_FALSE(o.error.isEmpty());
         EXPECT_EQ(currentProcessId(), 0);
     }
-    EXPECT_FALSE(runTool(fake(), dir.filePath("no-such-folder")).started);
+    EXPECT_FALSE(runTool(fake(), {}, dir.filePath("no-such-folder")).started);
     EXPECT_TRUE(runs().isEmpty());
 
     // While a tool runs: the failed start doesn't disturb the running tool.
@@ -135,12 +148,12 @@ TEST_F(Runner, ProgramThatCannotStartReturnsFalseAndLeavesTheCurrentProcess)
     QTimer::singleShot(0, [&] {
         processUntil([&] { return runs().size() == 1; });
         before = currentProcessId();
-        for (const QString &cmd : bad)
-            innerResult = innerResult && SuperShell(cmd, QString(), 0, 6, 0x20);
+        for (const QString &program : bad)
+            innerResult = innerResult && runTool(program, {"-x"}).started;
         after = currentProcessId();
-        TerminateCurrent();
+        stopCurrent();
     });
-    const ToolOutcome outer = runTool(fake("-outer"));
+    const ToolOutcome outer = runTool(fake(), {"-outer"});
     EXPECT_FALSE(innerResult);
     EXPECT_GT(before, 0);
     EXPECT_EQ(after, before);
@@ -152,11 +165,11 @@ TEST_F(Runner, ProgramThatCannotStartReturnsFalseAndLeavesTheCurrentProcess)
 TEST_F(Runner, PriorityClassesSetTheToolsNiceValue)
 {
     const struct {
-        qint32 flags;
+        quint32 flags;
         int raised; // the value when the system allows it
     } cases[] = {{0x40, 19}, {0x20, 0}, {0x80, -5}, {0x100, -10}};
     for (const auto &c : cases)
-        ASSERT_TRUE(SuperShell(fake("-probe"), QString(), 0, 1, c.flags)) << c.flags;
+        ASSERT_TRUE(runTool(fake(), {"-probe"}, QString(), c.flags).started) << c.flags;
     const auto r = runs();
     ASSERT_EQ(r.size(), 4);
     EXPECT_EQ(r[0].nice, 19);
@@ -171,10 +184,10 @@ TEST_F(Runner, ToolInheritsEnvironmentAndGetsTheWorkingFolder)
 {
     qputenv("WS_TEST_MARK", "mark 42 é");
     qputenv("WS_FAKE_ECHO_ENV", "WS_TEST_MARK");
-    ASSERT_TRUE(runTool(fake("-probe")).started);
-    ASSERT_TRUE(runTool(fake("-probe"), dir.path()).started);
+    ASSERT_TRUE(runTool(fake(), {"-probe"}).started);
+    ASSERT_TRUE(runTool(fake(), {"-probe"}, dir.path()).started);
     qputenv("WS_FAKE_ECHO_ENV", "PATH");
-    ASSERT_TRUE(runTool(fake("-probe")).started);
+    ASSERT_TRUE(runTool(fake(), {"-probe"}).started);
     const auto r = runs();
     ASSERT_EQ(r.size(), 3);
     EXPECT_EQ(r[0].env, "mark 42 é");
@@ -197,7 +210,7 @@ TEST_F(Runner, WindowsStayLiveAndTheCurrentProcessNamesTheRunningTool)
     });
     timer.start();
     EXPECT_EQ(currentProcessId(), 0);
-    const ToolOutcome o = runTool(fake("-probe"));
+    const ToolOutcome o = runTool(fake(), {"-probe"});
     timer.stop();
     EXPECT_TRUE(o.succeeded());
     EXPECT_GE(ticks, 1);
@@ -205,7 +218,7 @@ TEST_F(Runner, WindowsStayLiveAndTheCurrentProcessNamesTheRunningTool)
     EXPECT_EQ(seenPid, runs()[0].pid);
     // Emptied as soon as the tool has ended; Stop then does nothing.
     EXPECT_EQ(currentProcessId(), 0);
-    EXPECT_FALSE(TerminateCurrent());
+    EXPECT_FALSE(stopCurrent());
 }
 
 TEST_F(Runner, StopEndsTheRunningToolAndTheWaitReturns)
@@ -216,19 +229,18 @@ TEST_F(Runner, StopEndsTheRunningToolAndTheWaitReturns)
         // Stop only once the tool has recorded itself, so the test is about
         // ending a running tool, not one still starting.
         processUntil([&] { return !runs().isEmpty(); });
-        stopResult = TerminateCurrent();
+        stopResult = stopCurrent();
     });
     QElapsedTimer clock;
     clock.start();
-    ToolOutcome o;
-    EXPECT_TRUE(SuperShell(fake("-probe"), QString(), 0, 6, 0x40, &o));
+    const ToolOutcome o = runTool(fake(), {"-probe"}, QString(), 0x40);
     EXPECT_LT(clock.elapsed(), 30000); // far from the tool's own 60 s
     EXPECT_TRUE(stopResult);
     EXPECT_TRUE(o.started);
     EXPECT_TRUE(o.stopped);
     EXPECT_FALSE(o.succeeded());
     EXPECT_FALSE(isToolRunning());
-    EXPECT_FALSE(TerminateCurrent());
+    EXPECT_FALSE(stopCurrent());
     ASSERT_EQ(runs().size(), 1);
     EXPECT_NE(::kill(pid_t(runs()[0].pid), 0), 0); // really gone
 }
@@ -243,11 +255,11 @@ TEST_F(Runner, NestedCallRestoresTheOuterToolWhileItRuns)
         outerPid = currentProcessId();
         qputenv("WS_FAKE_SLEEP_MS", "300");
         QTimer::singleShot(0, [&] { duringInner = currentProcessId(); });
-        inner = runTool(fake("-inner"));
+        inner = runTool(fake(), {"-inner"});
         afterInner = currentProcessId();
-        TerminateCurrent(); // ends the outer tool
+        stopCurrent(); // ends the outer tool
     });
-    const ToolOutcome outer = runTool(fake("-outer"));
+    const ToolOutcome outer = runTool(fake(), {"-outer"});
     const auto r = runs();
     ASSERT_EQ(r.size(), 2);
     EXPECT_EQ(outerPid, r[0].pid);
@@ -275,14 +287,14 @@ TEST_F(Runner, NestedCallDoesNotRestoreAnOuterToolThatHasEnded)
             outerGone = processUntil([&] { return ::kill(pid_t(outerPid), 0) != 0; });
             QCoreApplication::processEvents();
             EXPECT_EQ(currentProcessId(), runs()[1].pid);
-            TerminateCurrent();
+            stopCurrent();
         });
-        inner = runTool(fake("-inner"));
+        inner = runTool(fake(), {"-inner"});
         afterInner = currentProcessId();
         runningAfterInner = isToolRunning();
-        stopAfterInner = TerminateCurrent();
+        stopAfterInner = stopCurrent();
     });
-    const ToolOutcome outer = runTool(fake("-outer"));
+    const ToolOutcome outer = runTool(fake(), {"-outer"});
     EXPECT_TRUE(outerGone);
     EXPECT_TRUE(inner.stopped);
     EXPECT_EQ(afterInner, 0);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace ws;
+using wsjob::groupText;
 
 namespace {
 
@@ -20,16 +21,16 @@ struct Builders : ::testing::Test {
 TEST_F(Builders, DecoderGroupWithDefaultsForAnAc3Input)
 {
     input("movie.ac3");
-    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -c normal -s surround"));
+    EXPECT_EQ(groupText(m.azidGroup()), QStringLiteral(" -L -3db -c normal -s surround"));
     input("MOVIE.AC3");
-    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -c normal -s surround"));
+    EXPECT_EQ(groupText(m.azidGroup()), QStringLiteral(" -L -3db -c normal -s surround"));
 }
 
 TEST_F(Builders, DecoderGroupOnlyForAc3Inputs)
 {
     for (const char *name : {"movie.ac3 ", "movie.vob", "song.mp2", "x.wav", "ac3"}) {
         input(name);
-        EXPECT_EQ(m.azidGroup(), QString()) << name;
+        EXPECT_EQ(groupText(m.azidGroup()), QString()) << name;
     }
 }
 
@@ -40,14 +41,17 @@ TEST_F(Builders, DecoderGroupPairsFollowTicksTagsAndValues)
         m.setValue(c("Azid", i), 1);
     m.setText(c("AZIDVAL", 1), QStringLiteral("+2dB"));
     c("Azid", 2).tag = QStringLiteral("-X"); // switches come from the tags, never from code
-    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal -s surround"));
+    EXPECT_EQ(groupText(m.azidGroup()), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal -s surround"));
+    // Each switch with its own value; a switch without one gets an empty value.
+    EXPECT_EQ(m.azidGroup(), (wsjob::SwitchList{{"-L", "-3db"}, {"-l", "+2dB"}, {"-X", "0db"}, {"-S", "0db"},
+                                                {"-f1", ""}, {"-c", "normal"}, {"-s", "surround"}}));
 
     m.pickItem(c("azidcmb", 8), QStringLiteral("5.1")); // six channels: no channel-mode pair
-    EXPECT_EQ(m.azidGroup(), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal"));
+    EXPECT_EQ(groupText(m.azidGroup()), QStringLiteral(" -L -3db -l +2dB -X 0db -S 0db -f1  -c normal"));
 
     for (int i : {0, 1, 2, 3, 6, 8, 9})
         m.setValue(c("Azid", i), 0);
-    EXPECT_EQ(m.azidGroup(), QString());
+    EXPECT_EQ(groupText(m.azidGroup()), QString());
 }
 
 TEST_F(Builders, CheckNeedsTickAndEnabledAtOnce)
@@ -59,27 +63,27 @@ TEST_F(Builders, CheckNeedsTickAndEnabledAtOnce)
     box.enabled = false;
     EXPECT_FALSE(OptionModel::check(box));
     input("a.ac3");
-    EXPECT_FALSE(m.azidGroup().contains(QLatin1String("-L")));
+    EXPECT_FALSE(groupText(m.azidGroup()).contains(QLatin1String("-L")));
 }
 
 TEST_F(Builders, ResamplerGroup)
 {
-    EXPECT_EQ(m.resamplerGroup(), QString());
+    EXPECT_EQ(groupText(m.resamplerGroup()), QString());
     m.setValue(c("SSRC", 0), 1);
-    EXPECT_EQ(m.resamplerGroup(), QStringLiteral(" --rate 44100"));
+    EXPECT_EQ(groupText(m.resamplerGroup()), QStringLiteral(" --rate 44100"));
     m.setValue(c("SSRC", 1), 1);
     m.setText(c("SSRCVAL", 1), QStringLiteral("3"));
-    EXPECT_EQ(m.resamplerGroup(), QStringLiteral(" --rate 44100 --att 3"));
+    EXPECT_EQ(groupText(m.resamplerGroup()), QStringLiteral(" --rate 44100 --att 3"));
 }
 
 TEST_F(Builders, DelayGroupNeverEmpty)
 {
-    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -sc 1024"));
+    EXPECT_EQ(groupText(m.delayGroup()), QStringLiteral(" -sc 1024"));
     m.setValue(c("OTA", 0), 1);
     m.setText(c("OTAval", 0), QStringLiteral("120"));
-    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -d 120 -sc 1024"));
+    EXPECT_EQ(groupText(m.delayGroup()), QStringLiteral(" -d 120 -sc 1024"));
     m.setValue(c("OTA", 3), 1); // automatic delay disables the value box
-    EXPECT_EQ(m.delayGroup(), QStringLiteral(" -d auto -sc 1024"));
+    EXPECT_EQ(groupText(m.delayGroup()), QStringLiteral(" -d auto -sc 1024"));
 }
 
 TEST_F(Builders, VolumeGroupEmulatesCompressionForOtherSources)
@@ -104,12 +108,12 @@ TEST_F(Builders, VolumeGroupEmulatesCompressionForOtherSources)
 
 TEST_F(Builders, PluginGroupFollowsDllNameOnly)
 {
-    EXPECT_EQ(m.pluginGroup(), QString());
+    EXPECT_EQ(groupText(m.pluginGroup()), QString());
     m.click(c("plugin", 1)); // undone at once: the function follows the DLL name
     EXPECT_EQ(c("plugin", 1).value, 0);
-    EXPECT_EQ(m.pluginGroup(), QString());
+    EXPECT_EQ(groupText(m.pluginGroup()), QString());
     m.click(c("plugin", 0));
-    EXPECT_EQ(m.pluginGroup(), QStringLiteral(" -name KQ_M2S.dll -func Simple"));
+    EXPECT_EQ(groupText(m.pluginGroup()), QStringLiteral(" -name KQ_M2S.dll -func Simple"));
 }
 
 TEST(EncoderPresets, PropertiesCaptionFollowsPresetAndChannelMode)

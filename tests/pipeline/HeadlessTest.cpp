@@ -64,8 +64,11 @@ TEST_F(Headless, FailuresExitNonZeroWithTheReason)
 {
     EXPECT_EQ(run({dir.filePath("missing.ac3"), {}, false, {}}), 2);
     EXPECT_TRUE(err.contains(QStringLiteral("does not exist")));
+    // The tool's own last word on standard error is the reason given.
     qputenv("WS_FAKE_FAIL", "encode");
+    qputenv("WS_FAKE_STDERR", "aacenc: no room left on the disk\n");
     EXPECT_EQ(run({file("a.ac3"), {}, true, {}}), 1);
-    qunsetenv("WS_FAKE_FAIL");
-    EXPECT_TRUE(err.contains(QStringLiteral("Failed: encoding part 1"))) << err.toStdString();
+    wstest::clearFakeEnvironment();
+    EXPECT_TRUE(err.contains(QStringLiteral("Failed: encoding part 1: aacenc: no room left on the disk (exit code 1)")))
+        << err.toStdString();
 }

@@ -1,6 +1,8 @@
 // The conversion job run for real against the fake companion tool: exact
-// command lines, status texts, temporary files and the handling of failures.
+// command lines and argument vectors, status texts, the job's workspace and
+// the handling of failures.
 #include "FakeTool.h"
+#include "JobCommands.h"
 #include "JobPipeline.h"
 #include "OptionModel.h"
 #include "Platform.h"
@@ -11,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace wsjob;
 using namespace wstest;
@@ -97,11 +101,30 @@ protected:
             k << r.kind;
         return k;
     }
-    QStringList leftovers() const { return QDir(T).entryList(QDir::Files); }
-    QString log() const
+    // Everything in the temporary folder, folders and hidden files included.
+    QStringList leftovers() const
     {
-        return '"' + wsplatform::userDataFolder() + "/Tromvax.log" + '"';
+        return QDir(T).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
+    // The last job's workspace, as its split was told to fill it (-prefix).
+    QString workspace() const
+    {
+        QString w;
+        for (const auto &r : runs())
+            if (r.kind == QLatin1String("split"))
+                w = r.args.value(r.args.indexOf("-prefix") + 1);
+        return w;
+    }
+    // A fresh "wavesmithy-XXXXXX" folder right inside the temporary folder,
+    // gone once the job has ended.
+    void expectWorkspaceGone(const QString &w) const
+    {
+        EXPECT_TRUE(w.startsWith(T + "wavesmithy-") && w.endsWith('/')) << w.toStdString();
+        EXPECT_EQ(w.size(), T.size() + 18) << w.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(w)) << w.toStdString();
+    }
+    QString logFile() const { return wsplatform::userDataFolder() + "/Tromvax.log"; }
+    QString log() const { return q(logFile()); }
     static QString q(const QString &s) { return '"' + s + '"'; }
 
     QTemporaryDir dir;
@@ -118,38 +141,80 @@ TEST_F(Pipeline, Ac3SourceWithDefaultsRunsEveryStepWithExactCommandLines)
     const QString in = source("movie.ac3");
     set("InputFile", in);
     const QString out = m.text("OutputFile");
+    // The user's own files in the temporary folder, named like the job's files.
+    const QStringList userFiles{"01.aac", "01.ac3", "01.ac3.span", "Aactempfile1", "Kardune.lst", "wavesmithy.wav"};
+    for (const QString &name : userFiles) {
+        QFile f(T + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("user file");
+    }
+    // The workspace while the parts are handled: its user's alone.
+    std::filesystem::perms during = std::filesystem::perms::unknown;
+    host.onProgress = [&] {
+        if (host.lastTotal > 0 && during == std::filesystem::perms::unknown)
+            during = std::filesystem::status(workspace().toStdString()).permissions();
+    };
     const JobResult r = run();
     ASSERT_TRUE(r.completed()) << r.message.toStdString();
+    const QString W = workspace();
+    expectWorkspaceGone(W);
+    EXPECT_EQ(during & std::filesystem::perms::mask, std::filesystem::perms::owner_all);
 
+    // The command-line pane shows the lines it has always shown, in the workspace.
     const QString azid = " -L -3db -c normal -s surround";
-    const QString wav = q(T + "wavesmithy.wav");
+    const QString wav = q(W + "wavesmithy.wav");
     QStringList expected{
-        q(fake) + " -core( -input " + q(in) + " -output " + wav + " -logfile " + q(T + "Aactempfile1") +
+        q(fake) + " -core( -input " + q(in) + " -output " + wav + " -logfile " + q(W + "Aactempfile1") +
             " -2chnothing ) -ota( -g max ) -azid( " + azid + " )",
-        q(fake) + " -core( -input " + q(in) + " -prefix " + q(T) + " -logfilea " + log() +
+        q(fake) + " -core( -input " + q(in) + " -prefix " + q(W) + " -logfilea " + log() +
             " -type ac3 -r -ending ) -split( 0 256 256 256 ) -profile( Wavesmithy v0.51 )"};
     for (int i = 1; i <= 3; ++i) {
         const QString nn = QStringLiteral("0%1").arg(i);
         const QString ota = i == 1 ? " -ota( -sc 1024 -g +3.2dB )" : " -ota(  -g +3.2dB )";
-        expected << q(fake) + " -core( -input " + q(T + nn + ".ac3") + " -output " + wav + " -logfilea " + log() +
+        expected << q(fake) + " -core( -input " + q(W + nn + ".ac3") + " -output " + wav + " -logfilea " + log() +
                         " -2ch ) -azid( -L -3db -c normal -s surround ) -profile( The Wavesmithy v0.51 )" + ota;
-        expected << q(fake) + " -if " + wav + " -normal -of " + q(T + nn + ".aac");
+        expected << q(fake) + " -if " + wav + " -normal -of " + q(W + nn + ".aac");
     }
-    expected << q(fake) + " -core( -input " + q(T + "Kardune.lst") + " -join -type aac -prefix " + q(out) +
+    expected << q(fake) + " -core( -input " + q(W + "Kardune.lst") + " -join -type aac -prefix " + q(out) +
                     "  -logfilea " + log() + " ) -profile( Wavesmithy v0.51 )";
     EXPECT_EQ(commands, expected);
+
+    // The tools got these words, each path one word.
+    const QString L = logFile();
+    const QStringList downmix{"-azid(", "-L", "-3db", "-c", "normal", "-s", "surround", ")"};
+    QList<QStringList> argv{
+        QStringList{"-core(", "-input", in, "-output", W + "wavesmithy.wav", "-logfile", W + "Aactempfile1",
+                    "-2chnothing", ")", "-ota(", "-g", "max", ")"} + downmix,
+        {"-core(", "-input", in, "-prefix", W, "-logfilea", L, "-type", "ac3", "-r", "-ending", ")", "-split(", "0",
+         "256", "256", "256", ")", "-profile(", "Wavesmithy", "v0.51", ")"}};
+    for (int i = 1; i <= 3; ++i) {
+        const QString nn = QStringLiteral("0%1").arg(i);
+        argv << QStringList{"-core(", "-input", W + nn + ".ac3", "-output", W + "wavesmithy.wav", "-logfilea", L,
+                            "-2ch", ")"} + downmix +
+                    QStringList{"-profile(", "The", "Wavesmithy", "v0.51", ")", "-ota("} +
+                    (i == 1 ? QStringList{"-sc", "1024"} : QStringList()) + QStringList{"-g", "+3.2dB", ")"};
+        argv << QStringList{"-if", W + "wavesmithy.wav", "-normal", "-of", W + nn + ".aac"};
+    }
+    argv << QStringList{"-core(", "-input", W + "Kardune.lst", "-join", "-type", "aac", "-prefix", out, "-logfilea", L,
+                        ")", "-profile(", "Wavesmithy", "v0.51", ")"};
 
     EXPECT_EQ(statuses, (QStringList{"Finding maximal track gain...", "Splitting source file with Kardune..",
                                      "Decoding part 1...", "Encoding part 1...", "Decoding part 2...",
                                      "Encoding part 2...", "Decoding part 3...", "Encoding part 3...",
                                      "Joining all parts together..", "Deleting splitted AAC files..",
                                      "Task Complete !"}));
-    // The tools got the words of the command line (quoted paths with blanks intact).
     const auto rs = runs();
     ASSERT_EQ(rs.size(), 9);
-    EXPECT_EQ(rs[1].args.mid(0, 6), (QStringList{"-core(", "-input", in, "-prefix", T, "-logfilea"}));
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(rs[i].args, argv[i]) << "run " << i;
     EXPECT_TRUE(QFileInfo(out).size() > 0);
-    EXPECT_EQ(leftovers(), QStringList()); // every temporary file is gone
+    // The temporary folder holds what it held before, the user's files untouched.
+    EXPECT_EQ(leftovers(), userFiles);
+    for (const QString &name : userFiles) {
+        QFile f(T + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("user file")) << name.toStdString();
+    }
     EXPECT_TRUE(QFile::exists(in));
     EXPECT_EQ(m.control("text1").caption, QString());
     EXPECT_TRUE(host.reachedEnd);
@@ -165,14 +230,21 @@ TEST_F(Pipeline, VobSourceExtractsTheChosenSubstreamAndUsesTheFoundDelay)
     qputenv("WS_FAKE_DELAY", "40ms");
     ASSERT_TRUE(run().completed());
 
-    ASSERT_GE(commands.size(), 4);
+    ASSERT_GE(commands.size(), 5);
+    const QString W = workspace();
+    expectWorkspaceGone(W);
     // No substream line in the log: the parts keep the AC3 type.
-    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(T + "Aactempfile1") +
-                               " -substream 0xA0 -output " + q(T + "wavesmithy") +
+    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(W + "Aactempfile1") +
+                               " -substream 0xA0 -output " + q(W + "wavesmithy") +
                                " -2chnothing ) -ota( -g max )");
     EXPECT_EQ(statuses.first(), QStringLiteral("Extracting substream 0xA0..."));
-    EXPECT_TRUE(commands[1].contains(" -input " + q(T + "wavesmithy.ac3") + " ") && commands[1].contains(" -type ac3 "));
+    EXPECT_TRUE(commands[1].contains(" -input " + q(W + "wavesmithy.ac3") + " ") && commands[1].contains(" -type ac3 "));
     EXPECT_TRUE(commands[2].endsWith(" -ota( -d  40 -sc 1024 -g +3.2dB )")) << commands[2].toStdString();
+    // The delay the pane shows with its sign blank reaches the decoder as one word.
+    const auto rs = runs();
+    ASSERT_GE(rs.size(), 3);
+    EXPECT_EQ(rs[2].args.mid(rs[2].args.indexOf("-ota(")),
+              (QStringList{"-ota(", "-d", "40", "-sc", "1024", "-g", "+3.2dB", ")"}));
     EXPECT_FALSE(commands[2].contains("-azid(")); // the decoder switches are for AC3 inputs only
     EXPECT_TRUE(commands[4].endsWith(" -ota(  -g +3.2dB )")) << commands[4].toStdString();
     EXPECT_EQ(leftovers(), QStringList());
@@ -186,8 +258,9 @@ TEST_F(Pipeline, VobWithoutChosenSubstreamOrGainLeavesTheCoreGroupOpen)
     qputenv("WS_FAKE_SUBSTREAM", "0xC1");
     ASSERT_TRUE(run().completed());
     EXPECT_EQ(statuses.first(), QStringLiteral("Extracting substream.. (automatic selection)"));
-    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(T + "Aactempfile1") +
-                               " -output " + q(T + "wavesmithy"));
+    const QString W = workspace();
+    EXPECT_EQ(commands[0], q(fake) + " -core( -input " + q(in) + " -payload -logfile " + q(W + "Aactempfile1") +
+                               " -output " + q(W + "wavesmithy"));
     // The substream found in the log makes MPEG-audio parts.
     EXPECT_TRUE(commands[1].contains(" -type mpa ")) << commands[1].toStdString();
     EXPECT_TRUE(commands[2].endsWith(" -ota( -sc 1024 -g 0db )")) << commands[2].toStdString();
@@ -220,8 +293,13 @@ TEST_F(Pipeline, SixChannelQualityAdifAndWaveHeaderShapeTheEncodeAndJoin)
         << commands[0].toStdString();
     EXPECT_TRUE(commands[1].contains(" -split( 0 32 32 ")) << commands[1].toStdString();
     EXPECT_TRUE(commands[2].contains(" -6chwav ) -azid( -L -3db -c normal ) -profile"));
-    EXPECT_EQ(commands[3], q(fake) + " -if " + q(T + "wavesmithy.wav") + " -vbrhi -qvbr  49.9 -adif -lfe -of " +
-                               q(T + "01.aac"));
+    const QString W = workspace();
+    EXPECT_EQ(commands[3], q(fake) + " -if " + q(W + "wavesmithy.wav") + " -vbrhi -qvbr  49.9 -adif -lfe -of " +
+                               q(W + "01.aac"));
+    const auto rs = runs();
+    ASSERT_GE(rs.size(), 4);
+    EXPECT_EQ(rs[3].args, (QStringList{"-if", W + "wavesmithy.wav", "-vbrhi", "-qvbr", "49.9", "-adif", "-lfe", "-of",
+                                       W + "01.aac"}));
     EXPECT_TRUE(commands.last().contains(" -addriff -type aac -output " + q(dir.path() + "/in put/surround.wav")));
 }
 
@@ -269,18 +347,40 @@ TEST_F(Pipeline, FailedStepEndsTheJobCleanlyAndKeepsTheOldOutput)
     out.write("previous");
     out.close();
 
-    qputenv("WS_FAKE_FAIL", "decode@2");
-    const JobResult r = run();
-    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
-    EXPECT_TRUE(r.message.contains("decoding part 2")) << r.message.toStdString();
-    EXPECT_EQ(m.control("Status").caption, r.message);
-    EXPECT_FALSE(statuses.contains("Task Complete !"));
-    // Part 2 was never encoded from part 1's audio, and nothing was joined.
-    EXPECT_EQ(kinds(), (QStringList{"gain", "split", "decode", "encode", "decode"}));
-    EXPECT_EQ(leftovers(), QStringList());
-    QFile check(outPath);
-    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
-    EXPECT_EQ(check.readAll(), QByteArray("previous"));
+    // The status names the step and the tool's last line on standard error, if any.
+    const struct {
+        const char *variable;
+        const char *stderrText;
+        QString message;
+    } cases[] = {
+        {"WS_FAKE_FAIL", nullptr, "Failed: decoding part 2: " + fake + " reported an error (exit code 1)."},
+        {"WS_FAKE_FAIL", "reading part 2\nno audio in part 2\n\n",
+         "Failed: decoding part 2: no audio in part 2 (exit code 1)"},
+        {"WS_FAKE_CRASH", nullptr, "Failed: decoding part 2: " + fake + " crashed."},
+        {"WS_FAKE_CRASH", "out of memory\n", "Failed: decoding part 2: out of memory (" + fake + " crashed)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        wstest::clearFakeEnvironment();
+        QFile::remove(dir.path() + "/runs.jsonl");
+        qputenv("WS_FAKE_RECORD", (dir.path() + "/runs.jsonl").toUtf8());
+        qputenv(c.variable, "decode@2");
+        if (c.stderrText)
+            qputenv("WS_FAKE_STDERR", c.stderrText);
+        statuses.clear();
+        const JobResult r = run();
+        EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(m.control("Status").caption, r.message);
+        EXPECT_FALSE(statuses.contains("Task Complete !"));
+        // Part 2 was never encoded from part 1's audio, and nothing was joined.
+        EXPECT_EQ(kinds(), (QStringList{"gain", "split", "decode", "encode", "decode"}));
+        expectWorkspaceGone(workspace());
+        EXPECT_EQ(leftovers(), QStringList());
+        QFile check(outPath);
+        ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+        EXPECT_EQ(check.readAll(), QByteArray("previous"));
+    }
 }
 
 TEST_F(Pipeline, EmptyOutputsAndMissingToolsAreFailures)
@@ -289,7 +389,8 @@ TEST_F(Pipeline, EmptyOutputsAndMissingToolsAreFailures)
     qputenv("WS_FAKE_EMPTY", "encode@1");
     JobResult r = run();
     EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
-    EXPECT_TRUE(r.message.contains(T + "01.aac")) << r.message.toStdString();
+    EXPECT_EQ(r.message, "Failed: encoding part 1 left no output in " + workspace() + "01.aac.");
+    expectWorkspaceGone(workspace());
     qunsetenv("WS_FAKE_EMPTY");
 
     set("Kardune", dir.path() + "/no such splitter");
@@ -313,26 +414,56 @@ TEST_F(Pipeline, OptionsThatCannotWorkAreRefusedBeforeAnyToolRuns)
     EXPECT_EQ(run().outcome, JobResult::Outcome::Refused);
 
     set("splitval", "120", 1);
-    set("OutputFile", dir.path() + "/say \"hi\".aac");
+    // The output is the input, under its own name or another one.
+    const QString in = m.text("InputFile");
+    const QString link = dir.path() + "/link.ac3";
+    ASSERT_TRUE(QFile::link(in, link));
+    for (const QString &output : {in, link}) {
+        set("OutputFile", output);
+        r = run();
+        EXPECT_EQ(r.outcome, JobResult::Outcome::Refused) << output.toStdString();
+        EXPECT_EQ(r.message, "Refused: the output file " + output + " is the input file; choose another output name.");
+    }
+
+    set("OutputFile", dir.path() + "/out.aac");
+    set("TempFolder", dir.path() + "/no such folder/");
     r = run();
-    EXPECT_EQ(r.outcome, JobResult::Outcome::Refused);
-    EXPECT_TRUE(r.message.contains("quote mark"));
+    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
+    EXPECT_EQ(r.message, "Failed: the temporary folder " + dir.path() + "/no such folder/ does not exist.");
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/no such folder"));
     EXPECT_TRUE(runs().isEmpty());
+    EXPECT_TRUE(QFile::exists(in));
+}
+
+TEST_F(Pipeline, PathsWithQuoteMarksConvert)
+{
+    const QString in = source("say \"hi\".ac3");
+    set("InputFile", in);
+    set("OutputFile", dir.path() + "/in put/\"hi\" out.aac");
+    ASSERT_TRUE(run().completed());
+    EXPECT_GT(QFileInfo(dir.path() + "/in put/\"hi\" out.aac").size(), 0);
+    const auto rs = runs();
+    ASSERT_FALSE(rs.isEmpty());
+    EXPECT_EQ(rs[0].args.mid(0, 3), (QStringList{"-core(", "-input", in}));
+    EXPECT_EQ(rs.last().args.value(rs.last().args.indexOf("-prefix") + 1), dir.path() + "/in put/\"hi\" out.aac");
+    EXPECT_EQ(leftovers(), QStringList());
 }
 
 TEST_F(Pipeline, SplitListHasNoSixteenBitLimit)
 {
-    JobPipeline job(m, host);
     set("splitval", "1000", 1); // 60000 s, beyond a 16-bit count
-    EXPECT_EQ(job.splitList().count("256 "), 235);
+    QString error;
+    EXPECT_EQ(readJobSettings(m).segments(&error), QStringList(235, "256"));
+    EXPECT_EQ(error, QString());
     set("splitval", "0", 1);
-    EXPECT_EQ(job.splitList(), QString());
-    EXPECT_EQ(JobPipeline::partNumber(9), QStringLiteral("09"));
-    EXPECT_EQ(JobPipeline::partNumber(10), QStringLiteral("10"));
+    EXPECT_EQ(readJobSettings(m).segments(&error), QStringList());
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(partNumber(9), QStringLiteral("09"));
+    EXPECT_EQ(partNumber(10), QStringLiteral("10"));
     set("priority", "Low");
-    EXPECT_EQ(job.priorityClass(), 0x20u);
+    EXPECT_EQ(readJobSettings(m).priorityClass, 0x20u);
     set("priority", "Idle");
-    EXPECT_EQ(job.priorityClass(), 0x40u);
+    EXPECT_EQ(readJobSettings(m).priorityClass, 0x40u);
 }
 
 TEST_F(Pipeline, IdlePriorityReachesTheTools)
@@ -353,12 +484,13 @@ TEST_F(Pipeline, StopEndsTheRunningToolAndTheJobCleanly)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (ProcessRunner::isToolRunning() && statuses.contains("Decoding part 1..."))
-            ProcessRunner::TerminateCurrent();
+            ProcessRunner::stopCurrent();
     });
     poll.start(20);
     const JobResult r = run();
     EXPECT_EQ(r.outcome, JobResult::Outcome::Stopped);
     EXPECT_TRUE(r.message.startsWith("Stopped")) << r.message.toStdString();
+    expectWorkspaceGone(workspace());
     EXPECT_EQ(leftovers(), QStringList());
     EXPECT_FALSE(QFile::exists(m.text("OutputFile")));
 }

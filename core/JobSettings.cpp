@@ -1,0 +1,96 @@
+#include "JobSettings.h"
+
+#include "LenientNumber.h"
+#include "OptionModel.h"
+#include "Platform.h"
+
+#include <cmath>
+
+namespace wsjob {
+
+namespace {
+
+constexpr int kMaxParts = 9999;
+
+} // namespace
+
+bool JobSettings::vobSource() const { return input.right(4).toLower() == QLatin1String(".vob"); }
+
+QStringList JobSettings::segments(QString *error) const
+{
+    if (trackSeconds <= 0)
+        return {};
+    if (segmentSeconds <= 0) {
+        if (error)
+            *error = QStringLiteral("Refused: the segment size \"%1\" must be at least one second.").arg(segmentText);
+        return {};
+    }
+    const double count = std::ceil(trackSeconds / segmentSeconds);
+    if (count > kMaxParts) {
+        if (error)
+            *error = QStringLiteral("Refused: the track length and segment size give more than %1 parts.")
+                         .arg(kMaxParts);
+        return {};
+    }
+    return QStringList(int(count), segmentText);
+}
+
+quint32 priorityClassFor(const QString &p)
+{
+    if (p == QLatin1String("Idle"))
+        return wsplatform::IdlePriorityClass;
+    if (p == QLatin1String("RealTime"))
+        return wsplatform::RealTimePriorityClass;
+    if (p == QLatin1String("High"))
+        return wsplatform::HighPriorityClass;
+    return wsplatform::NormalPriorityClass;
+}
+
+JobSettings readJobSettings(const ws::OptionModel &o)
+{
+    const auto text = [&o](const char *name, int index = -1) { return o.text(QLatin1String(name), index); };
+    const auto check = [&o](const char *name, int index = -1) { return o.check(QLatin1String(name), index); };
+
+    JobSettings s;
+    s.input = text("InputFile");
+    s.output = text("OutputFile");
+    s.tempFolder = text("TempFolder");
+    s.tromvax = text("Tromvax");
+    s.kardune = text("Kardune");
+    s.aacenc = text("aacenc");
+    s.substream = text("substream");
+    s.priorityClass = priorityClassFor(text("priority"));
+
+    s.measureGain = check("Azid", 7);
+    s.fixedGain = text("AZIDVAL", 4);
+    s.sixChannels = check("Azid", 8) && text("azidcmb", 8) == QLatin1String("5.1");
+
+    s.segmentText = text("splitval", 0);
+    s.segmentSeconds = roundHalfEven(lenientValue(s.segmentText));
+    s.trackSeconds = roundHalfEven(lenientValue(text("splitval", 1)) * 60.0);
+
+    s.downmix = o.azidGroup();
+    s.resampler = o.resamplerGroup();
+    s.boost = o.boostGroup();
+    s.plugin = o.pluginGroup();
+    s.delayStage = o.delayGroup();
+    s.autoDelay = check("OTA", 3);
+    if (check("SSRC", 0))
+        s.resampleRate = int(lenientValue(text("ssrcv", 0)));
+
+    s.encoder.usePreset = o.value(QStringLiteral("aac"), 0) != 0;
+    s.encoder.presetSwitch = o.control(QStringLiteral("aac"), 0).tag;
+    s.encoder.preset = text("aaccmb", 0);
+    s.encoder.qualitySwitches = o.control(QStringLiteral("aac"), 1).tag;
+    s.encoder.quality = text("aaccmb", 1);
+    s.encoder.adif = o.value(QStringLiteral("aacmore"), 0) != 0;
+    s.encoder.adifSwitch = o.control(QStringLiteral("aacmore"), 0).tag;
+    s.wavHeader = check("addriff");
+
+    s.logPath = wsplatform::userDataFolder() + wsplatform::pathSeparator() + text("LOGFILEVAL", 0);
+    s.appendLog = check("LOGFILE", 1);
+    s.openLogWhenDone = check("LOGFILE", 2);
+    return s;
+}
+
+} // namespace wsjob
