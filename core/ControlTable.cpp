@@ -307,6 +307,23 @@ void OptionModel::createControls()
     add(checkBox(QStringLiteral("Azid"), 0, F2, QStringLiteral("LFE To LR Channels"), QStringLiteral("-L"), 1, kGreen));
 
     add(label(QStringLiteral("Status"), {}));
+
+    // What the gain pass aims at: the peak, or an integrated loudness. Not
+    // part of the three stored records: it has a key of its own.
+    {
+        Control target = combo(QStringLiteral("LoudnessTarget"), -1, F3, QStringLiteral("peak"), loudnessTargets(),
+                               QStringLiteral("Peak: the loudest sample reaches full scale. LUFS: the whole track "
+                                              "reaches that loudness (EBU R128), with its true peak kept at or "
+                                              "below -1 dBTP"));
+        target.tag.clear();
+        add(target);
+        add(label(QStringLiteral("LoudnessLabel"), QStringLiteral("Gain Target"), F3));
+    }
+}
+
+QStringList loudnessTargets()
+{
+    return {QStringLiteral("peak"), QStringLiteral("-23 LUFS"), QStringLiteral("-16 LUFS"), QStringLiteral("-14 LUFS")};
 }
 
 } // namespace ws

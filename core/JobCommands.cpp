@@ -14,7 +14,7 @@ const QStringList kProfile = {QStringLiteral("-profile("), QStringLiteral("Waves
 void gainPass(ToolCommand &c, const JobSettings &s)
 {
     c.word(s.sixChannels ? QStringLiteral("-6chnothing") : QStringLiteral("-2chnothing"))
-        .words({QStringLiteral(")"), QStringLiteral("-ota("), QStringLiteral("-g"), QStringLiteral("max"), QStringLiteral(")")});
+        .words({QStringLiteral(")"), QStringLiteral("-ota("), QStringLiteral("-g"), s.gainTarget, QStringLiteral(")")});
 }
 
 // " -name( body )" for a group with a body. The decode's pane text shows

@@ -171,13 +171,24 @@ JobResult JobPipeline::runSteps()
     } else {
         type = s.input.right(3).toLower();
         if (s.measureGain) {
-            setStatus(QStringLiteral("Finding maximal track gain..."));
-            checkTool(runCommand(gainCommand(s, files, source)), QStringLiteral("finding the maximal track gain"),
+            const bool loudness = s.gainTarget != QLatin1String("max");
+            setStatus(loudness ? QStringLiteral("Measuring track loudness...")
+                               : QStringLiteral("Finding maximal track gain..."));
+            checkTool(runCommand(gainCommand(s, files, source)),
+                      loudness ? QStringLiteral("measuring the track loudness")
+                               : QStringLiteral("finding the maximal track gain"),
                       s.tromvax);
         }
     }
 
-    // 4. Log scan: the delay and substream of a VOB, and the gain.
+    // 4. Log scan: the delay and substream of a VOB, and the gain. The pass's
+    // own lines (the measured peak or loudness) go on to the user's log.
+    QByteArray preparationLines;
+    {
+        QFile pass(files.preparationLog());
+        if (pass.open(QIODevice::ReadOnly))
+            preparationLines = pass.readAll();
+    }
     ToolLogValues scanned;
     scanToolLog(files.preparationLog(), scanned);
     std::optional<QString> gain;
@@ -205,7 +216,12 @@ JobResult JobPipeline::runSteps()
         checkTool(o, step, s.kardune);
         checkFile(files.part(1, type), step);
     }
-
+    // After the split, which starts the log afresh unless it appends.
+    if (!preparationLines.isEmpty()) {
+        QFile userLog(s.logPath);
+        if (userLog.open(QIODevice::Append))
+            userLog.write(preparationLines);
+    }
     int parts = 0;
     while (QFileInfo::exists(files.part(parts + 1, type)))
         ++parts;

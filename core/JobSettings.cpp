@@ -63,6 +63,10 @@ JobSettings readJobSettings(const ws::OptionModel &o)
 
     s.measureGain = check("Azid", 7);
     s.fixedGain = text("AZIDVAL", 4);
+    // "-16 LUFS" asks the transcoder for "lufs:-16"; "peak" for "max".
+    const QString target = text("LoudnessTarget");
+    if (target.endsWith(QLatin1String(" LUFS")))
+        s.gainTarget = QStringLiteral("lufs:") + target.chopped(5);
     s.sixChannels = check("Azid", 8) && text("azidcmb", 8) == QLatin1String("5.1");
 
     s.segmentText = text("splitval", 0);

@@ -39,6 +39,9 @@ struct JobSettings {
     // Gain: measured by a pass over the source, or the fixed gain text.
     bool measureGain = true;
     QString fixedGain;
+    // What the measuring pass aims at: "max" (the peak at full scale) or
+    // "lufs:-16" (an integrated loudness with a true-peak ceiling).
+    QString gainTarget = QStringLiteral("max");
     // Six channels (5.1 chosen and "Channels Mode" ticked) for the gain pass
     // and the decode alike; otherwise both are stereo.
     bool sixChannels = false;

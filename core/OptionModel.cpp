@@ -312,6 +312,10 @@ void OptionModel::Azid_Click()
     Control &gain = control(QStringLiteral("AZIDVAL"), 4);
     setEnabled(gain, free);
     active_deactive(gain, free);
+    // The gain target steers only the measured gain.
+    Control &target = control(QStringLiteral("LoudnessTarget"));
+    setEnabled(target, !free);
+    active_deactive(target, !free);
 }
 
 void OptionModel::azidcmb_Click(int index)
@@ -421,6 +425,7 @@ const QString kBoxesKey = QStringLiteral("boxes_split");
 const QString kValuesKey = QStringLiteral("values_split");
 const QString kSeparator = QStringLiteral("|\\");
 const QString kDefaultBoxes = QStringLiteral("1110001000001010100010");
+const QString kLoudnessKey = QStringLiteral("LoudnessTarget");
 
 // A stored text. A value holding commas that was written by hand may come
 // back from the INI reader as a list; it is joined again.
@@ -440,7 +445,12 @@ void OptionModel::loadSettings(QSettings &store)
     const bool current = storedText(store, kVersionKey, {}) == QLatin1String(kVersion);
     QString boxes = storedText(store, kBoxesKey, kDefaultBoxes);
     QString values = storedText(store, kValuesKey, {});
+    const QString target = storedText(store, kLoudnessKey, {});
     store.endGroup();
+
+    // An unknown or missing gain target (older settings) means the peak.
+    Control &targetBox = control(QStringLiteral("LoudnessTarget"));
+    setText(targetBox, targetBox.items.contains(target) ? target : targetBox.items.first());
 
     if (current) {
         int i = 0;
@@ -481,6 +491,7 @@ void OptionModel::saveSettings(QSettings &store) const
     store.setValue(kBoxesKey, boxes);
     store.setValue(kValuesKey, values);
     store.setValue(kVersionKey, QLatin1String(kVersion));
+    store.setValue(kLoudnessKey, control(QStringLiteral("LoudnessTarget")).text);
     store.endGroup();
     store.sync();
 }

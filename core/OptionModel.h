@@ -118,4 +118,7 @@ private:
 // "Wavesmithy" through loadSettings/saveSettings.
 std::unique_ptr<QSettings> openUserSettings();
 
+// The items of the gain target combo: "peak", then the loudness targets.
+QStringList loudnessTargets();
+
 } // namespace ws

@@ -535,6 +535,8 @@ void MainWindow::buildLayout()
         overall->addWidget(place(w("Azid", 7)), r, 0);
         overall->addLayout(gainMode, r, 1);
         overall->addWidget(place(narrow(w("AZIDVAL", 4), 6)), r++, 2);
+        overall->addWidget(place(w("LoudnessLabel")), r, 0);
+        overall->addWidget(place(w("LoudnessTarget")), r++, 1, 1, 2);
         overall->addWidget(place(w("Azid", 9)), r, 0);
         overall->addWidget(place(w("azidcmb", 9)), r++, 1, 1, 2);
         overall->addWidget(place(w("Azid", 8)), r, 0);

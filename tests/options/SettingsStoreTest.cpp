@@ -163,3 +163,24 @@ TEST_F(Store, StoredVobInputResetsSubstreamAndOutput)
     EXPECT_EQ(m.text(QStringLiteral("OutputFile")), QStringLiteral("/dvd/VTS_01_1.aac"));
     EXPECT_FALSE(m.outputChosen()); // cleared after loading
 }
+
+TEST_F(Store, GainTargetHasAKeyOfItsOwnAndOlderSettingsMeanPeak)
+{
+    write(QStringLiteral("0.51"), kDesignBoxes, designValues()); // as an older version wrote them
+    OptionModel m;
+    m.loadSettings(*settings());
+    EXPECT_EQ(m.text(QStringLiteral("LoudnessTarget")), QStringLiteral("peak"));
+
+    m.pickItem(m.control(QStringLiteral("LoudnessTarget")), QStringLiteral("-16 LUFS"));
+    m.saveSettings(*settings());
+    EXPECT_EQ(read("values_split"), designValues()) << "the three records are unchanged";
+    EXPECT_EQ(read("LoudnessTarget"), QStringLiteral("-16 LUFS"));
+    OptionModel again;
+    again.loadSettings(*settings());
+    EXPECT_EQ(again.text(QStringLiteral("LoudnessTarget")), QStringLiteral("-16 LUFS"));
+
+    settings()->setValue(QStringLiteral("Wavesmithy/LoudnessTarget"), QStringLiteral("-99 LUFS"));
+    OptionModel odd;
+    odd.loadSettings(*settings());
+    EXPECT_EQ(odd.text(QStringLiteral("LoudnessTarget")), QStringLiteral("peak"));
+}
