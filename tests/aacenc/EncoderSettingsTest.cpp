@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "EncoderPresetTable.h"
 #include "EncoderSettings.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ TEST(AacEncCommandLine, ReadsThePresetAndQualityFormsOfTheFrontEnd)
     EXPECT_DOUBLE_EQ(*parseRequest(frontEndWords("a -if w -vbrhi -qvbr  100 -of o")).quality, 1.0);
     EXPECT_DOUBLE_EQ(*parseRequest(frontEndWords("a -if w -vbrhi -qvbr  5 -of o")).quality, 0.05);
 
-    for (const Preset &p : presets())
+    for (const wstool::EncoderPreset &p : wstool::kEncoderPresets)
         EXPECT_EQ(parseRequest({"-if", "w", std::string("-") + p.name, "-of", "o"}).preset, p.name);
     EXPECT_TRUE(parseRequest({"--help"}).help);
 

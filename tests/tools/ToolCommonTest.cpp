@@ -23,6 +23,15 @@ TEST(CommandLine, GroupsCloseOnParenthesisOrAtTheEnd)
     EXPECT_EQ(joinWords(g[2].words), "The Wavesmithy v0.51");
     EXPECT_EQ(g[3].words, (std::vector<std::string>{"-x"}));
     EXPECT_THROW(parseGroups({"a", ")"}), UsageError);
+
+    // Only "-name(" opens and only ")" closes: other words are values.
+    const std::vector<std::string> values = {"-3db -core(", "x ) -core(", "-a_b(", "-(", " )", ") "};
+    std::vector<std::string> words = {"-ota2("};
+    words.insert(words.end(), values.begin(), values.end());
+    const auto one = parseGroups(words);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].name, "ota2");
+    EXPECT_EQ(one[0].words, values);
 }
 
 TEST(Levels, ReadsDecibelsAsTheFrontEndWritesThem)

@@ -1,6 +1,7 @@
 #include "EncoderSettings.h"
 
 #include "CommandLine.h"
+#include "EncoderPresetTable.h"
 #include "Levels.h"
 
 #include <algorithm>
@@ -13,25 +14,6 @@ using wstool::UsageError;
 
 namespace {
 constexpr int kMaxThreads = 64;
-}
-
-const std::vector<Preset> &presets()
-{
-    static const std::vector<Preset> table = {
-        {"tape", 165, 64, 13000},       {"radio", 210, 83, 14000},
-        {"internet", 255, 100, 15000},  {"streaming", 330, 130, 18500},
-        {"normal", 440, 170, 20500},    {"extreme", 535, 210, 20500},
-        {"archive", 600, 270, 20500},   {"ultra", 700, 310, 20500},
-    };
-    return table;
-}
-
-const Preset *findPreset(const std::string &name)
-{
-    for (const Preset &p : presets())
-        if (name == p.name)
-            return &p;
-    return nullptr;
 }
 
 Request parseRequest(const std::vector<std::string> &words)
@@ -76,7 +58,7 @@ Request parseRequest(const std::vector<std::string> &words)
             if (r.quality)
                 throw UsageError("switch -qvbr is given twice");
             r.quality = *hundredths / 100.0;
-        } else if (w.size() > 1 && w[0] == '-' && findPreset(w.substr(1))) {
+        } else if (w.size() > 1 && w[0] == '-' && wstool::findEncoderPreset(w.substr(1))) {
             if (preset)
                 throw UsageError("two presets given: " + *preset + " and " + w.substr(1));
             preset = w.substr(1);
@@ -110,11 +92,11 @@ RateChoice chooseRate(const Request &r, int inputChannels, int codedFullRange, i
         c.bitRate = qualityBitRate(*r.quality, codedFullRange);
         return c;
     }
-    const Preset *p = findPreset(r.preset);
+    const wstool::EncoderPreset *p = wstool::findEncoderPreset(r.preset);
     if (!p)
-        p = findPreset("normal");
-    c.bitRate = int64_t(inputChannels > 2 ? p->kbps51 : p->kbpsOther) * 1000;
-    c.cutoff = std::min(p->cutoff, sampleRate / 2);
+        p = wstool::findEncoderPreset("normal");
+    c.bitRate = int64_t(inputChannels > 2 ? p->kbps51 : p->kbpsStereo) * 1000;
+    c.cutoff = std::min(p->cutoffHz, sampleRate / 2);
     return c;
 }
 

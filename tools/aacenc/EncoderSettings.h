@@ -9,17 +9,6 @@
 
 namespace aacenc {
 
-struct Preset {
-    const char *name;
-    int kbps51;    // input of more than two channels (5.1)
-    int kbpsOther; // one or two channels
-    int cutoff;    // Hz
-};
-
-// The presets, from the smallest bit rate to the largest.
-const std::vector<Preset> &presets();
-const Preset *findPreset(const std::string &name);
-
 struct Request {
     bool help = false;
     std::string input;  // -if

@@ -19,6 +19,7 @@
 namespace aacenc {
 
 using wstool::ToolError;
+using wstool::layoutName;
 
 namespace {
 
@@ -39,13 +40,6 @@ uint64_t codedMask(int channels)
     case 5: return AV_CH_LAYOUT_5POINT0_BACK;
     default: return AV_CH_LAYOUT_5POINT1_BACK;
     }
-}
-
-std::string layoutName(const AVChannelLayout &l)
-{
-    char buf[64] = {};
-    av_channel_layout_describe(&l, buf, sizeof buf);
-    return buf;
 }
 
 class AdtsSink : public PacketSink {

@@ -23,6 +23,14 @@ void OutputFormatDeleter::operator()(AVFormatContext *c) const
     avformat_free_context(c);
 }
 
+std::string layoutName(const AVChannelLayout &layout)
+{
+    char buf[128] = {};
+    if (av_channel_layout_describe(&layout, buf, sizeof buf) < 0)
+        return std::to_string(layout.nb_channels) + " channels";
+    return buf;
+}
+
 FramePtr makeFrame()
 {
     FramePtr f(av_frame_alloc());

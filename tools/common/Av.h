@@ -63,6 +63,10 @@ using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 using CodecParserPtr = std::unique_ptr<AVCodecParserContext, CodecParserDeleter>;
 
+// FFmpeg's name of a channel layout ("stereo", "5.1(side)"), or
+// "N channels" when it has none.
+std::string layoutName(const AVChannelLayout &layout);
+
 FramePtr makeFrame();
 PacketPtr makePacket();
 

@@ -39,13 +39,30 @@ std::vector<std::string> wordsFromArgv(int argc, char **argv)
     return words;
 }
 
+namespace {
+
+// "-name(": a dash, letters and digits, an opening parenthesis; nothing else.
+bool opensGroup(const std::string &w)
+{
+    if (w.size() < 3 || w.front() != '-' || w.back() != '(')
+        return false;
+    for (size_t i = 1; i + 1 < w.size(); ++i) {
+        const char c = w[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<Group> parseGroups(const std::vector<std::string> &words)
 {
     std::vector<Group> groups;
     Group loose;
     Group *open = nullptr;
     for (const std::string &w : words) {
-        if (w.size() > 2 && w.front() == '-' && w.back() == '(') {
+        if (opensGroup(w)) {
             groups.push_back(Group{w.substr(1, w.size() - 2), {}});
             open = &groups.back();
         } else if (w == ")") {
@@ -88,6 +105,13 @@ std::string joinWords(const std::vector<std::string> &words)
             s += ' ';
         s += w;
     }
+    return s;
+}
+
+std::string lower(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 

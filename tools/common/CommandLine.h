@@ -1,8 +1,10 @@
 // Command-line grammar shared by the companion tools.
 //
-// A command line is a list of words. A word ending in "(" (such as "-core(")
-// opens a switch group named without the dash and parenthesis ("core"); a lone
-// ")" closes it. A group left open at the end of the line ends there. Words
+// A command line is a list of words. A word made of a dash, a name of letters
+// and digits and "(" (such as "-core(") opens a switch group named without
+// the dash and parenthesis ("core"); the word ")" closes it. Any other word,
+// such as "-3db -core(" or "x ) -core(", is an ordinary word, so a value
+// handed over as one word never opens or closes a group. A group left open at the end of the line ends there. Words
 // outside any group are kept in an unnamed group. The tools interpret the
 // switches of each group themselves.
 #pragma once
@@ -41,6 +43,8 @@ public:
     explicit SwitchReader(const Group &g) : g_(g) {}
     bool atEnd() const { return pos_ >= g_.words.size(); }
     const std::string &next() { return g_.words.at(pos_++); }
+    // The word that next() would return, without consuming it; nullptr at the end.
+    const std::string *peek() const { return atEnd() ? nullptr : &g_.words[pos_]; }
     // The value that follows switch `sw`; throws UsageError when missing.
     const std::string &value(const std::string &sw);
     // The value when present and not itself a switch (starts with '-' followed
@@ -54,5 +58,8 @@ private:
 };
 
 std::string joinWords(const std::vector<std::string> &words);
+
+// The text in lower case (ASCII letters only).
+std::string lower(std::string s);
 
 } // namespace wstool

@@ -1,5 +1,6 @@
 #include "ToolLog.h"
 
+#include <charconv>
 #include <cinttypes>
 
 namespace wstool {
@@ -55,5 +56,14 @@ void ToolLog::error(const std::string &text)
     if (!echo_)
         std::fprintf(stderr, "%s\n", text.c_str());
 }
+
+std::string fixed(double v, int decimals)
+{
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return std::string(buf, r.ptr);
+}
+
+std::string secondsText(double seconds) { return fixed(seconds, 3); }
 
 } // namespace wstool

@@ -37,4 +37,9 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
+// Number texts for log lines, the same in every locale: `v` with `decimals`
+// digits after the point ("3.142"), and seconds with three ("12.000").
+std::string fixed(double v, int decimals);
+std::string secondsText(double seconds);
+
 } // namespace wstool

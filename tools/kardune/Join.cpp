@@ -16,6 +16,7 @@ namespace kardune {
 using wstool::AdifHeader;
 using wstool::AdtsHeader;
 using wstool::ToolError;
+using wstool::secondsText;
 
 namespace {
 
@@ -34,13 +35,6 @@ uint64_t sizeOf(std::FILE *f)
 {
     struct stat st;
     return ::fstat(fileno(f), &st) == 0 ? uint64_t(st.st_size) : 0;
-}
-
-std::string secondsText(double s)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", s);
-    return buf;
 }
 
 struct PartInfo {

@@ -5,23 +5,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <set>
 
 namespace kardune {
 
 using wstool::UsageError;
+using wstool::lower;
 
 namespace {
 
 const std::set<std::string> kCoreSwitches = {"-input", "-prefix",  "-output", "-logfile", "-logfilea",
                                              "-type",  "-r",       "-ending", "-join",    "-addriff"};
-
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // A path: the words up to the next switch of the group, joined by blanks, so
 // an unquoted folder name with blanks still arrives whole.
@@ -40,7 +35,8 @@ std::string pathValue(const std::vector<std::string> &w, size_t &i, const std::s
     return v;
 }
 
-PartType typeFor(const std::string &t)
+// The kind of part a -type value names (in lower case).
+std::optional<PartType> typeFor(const std::string &t)
 {
     if (t == "ac3" || t == "eac3")
         return PartType::Ac3;
@@ -50,7 +46,7 @@ PartType typeFor(const std::string &t)
         return PartType::Wav;
     if (t == "aac")
         return PartType::Aac;
-    throw UsageError("unknown part type \"" + t + "\" (known: ac3, mpa, mp1, mp2, mp3, wav, pcm, aac)");
+    return std::nullopt;
 }
 
 void readCore(const std::vector<std::string> &w, Options &o, bool &join)
@@ -67,7 +63,11 @@ void readCore(const std::vector<std::string> &w, Options &o, bool &join)
         } else if (sw == "-type") {
             if (i + 1 >= w.size() || kCoreSwitches.count(w[i + 1]) || w[i + 1].empty())
                 throw UsageError("switch -type needs a value");
-            o.type = lower(w[++i]);
+            const std::string &given = w[++i];
+            o.type = lower(given);
+            if (!typeFor(o.type))
+                throw UsageError("switch -type: unknown part type \"" + given +
+                                 "\" (known: ac3, mpa, mp1, mp2, mp3, wav, pcm, aac)");
         } else if (sw == "-r")
             o.replace = true;
         else if (sw == "-ending")
@@ -132,7 +132,7 @@ Options parseOptions(const std::vector<std::string> &words)
     } else {
         if (o.type.empty())
             throw UsageError("no part type (-type) given");
-        o.partType = typeFor(o.type);
+        o.partType = *typeFor(o.type);
         if (o.partType == PartType::Aac)
             throw UsageError("AAC streams are joined (-join), not split");
     }

@@ -23,15 +23,9 @@ namespace kardune {
 
 using wstool::AtomicFile;
 using wstool::ToolError;
+using wstool::secondsText;
 
 namespace {
-
-std::string secondsText(double s)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", s);
-    return buf;
-}
 
 uint64_t fileSize(const std::string &path)
 {

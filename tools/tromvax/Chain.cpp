@@ -22,13 +22,6 @@ using wstool::avCheck;
 
 namespace tromvax {
 
-std::string fixed(double v, int decimals)
-{
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    return std::string(buf, r.ptr);
-}
-
 std::string signedDb(double db)
 {
     std::string t = fixed(db, 1);

@@ -12,6 +12,7 @@
 
 #include "Av.h"
 #include "Options.h"
+#include "ToolLog.h"
 
 #include <cstdint>
 #include <functional>
@@ -93,8 +94,7 @@ struct MixSettings {
 std::vector<std::vector<double>> mixMatrix(const AVChannelLayout &in, const AVChannelLayout &out,
                                            const MixSettings &mix);
 
-// Number texts that do not depend on the C locale.
-std::string fixed(double v, int decimals);
-std::string signedDb(double db); // "+3.2dB", "-1.5dB"
+using wstool::fixed;
+std::string signedDb(double db); // "+3.2dB", "-1.5dB", the same in every locale
 
 } // namespace tromvax

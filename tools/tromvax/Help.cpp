@@ -11,7 +11,10 @@ usage: tromvax -core( SWITCHES ) [-azid( ... )] [-ota( ... )] [-ssrc( ... )]
        tromvax --help
 
 A group is its name with an opening parenthesis, its switches, and a lone
-")". A group left open at the end of the line ends there. The whole command
+")". Only a word made of a dash, letters or digits and "(" (like -core()
+opens a group and only the word ")" closes one; any other word, such as
+"0db ) -core(", is a value. A group left open at the end of the line ends
+there. The whole command
 line may also be given as one argument. Levels are written like -3db, 0db or
 +3.2dB (the unit in any case); numbers like 44100.
 

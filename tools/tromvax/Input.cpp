@@ -1,5 +1,7 @@
 #include "Input.h"
 
+#include "CommandLine.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -15,14 +17,6 @@ using wstool::avCheck;
 
 namespace tromvax {
 
-std::string layoutName(const AVChannelLayout &layout)
-{
-    char buf[128] = {};
-    if (av_channel_layout_describe(&layout, buf, sizeof buf) < 0)
-        return std::to_string(layout.nb_channels) + " channels";
-    return buf;
-}
-
 namespace {
 
 // The format a file's extension names, for sources whose first bytes are too
@@ -32,9 +26,7 @@ const AVInputFormat *formatFromExtension(const std::string &path)
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
         return nullptr;
-    std::string ext = path.substr(dot + 1);
-    for (char &c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = wstool::lower(path.substr(dot + 1));
     if (ext == "ac3")
         return av_find_input_format("ac3");
     if (ext == "mpa" || ext == "mp2" || ext == "mp3")

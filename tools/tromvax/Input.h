@@ -136,6 +136,6 @@ private:
     std::thread worker_;
 };
 
-std::string layoutName(const AVChannelLayout &layout);
+using wstool::layoutName;
 
 } // namespace tromvax

@@ -8,7 +8,9 @@
 #include <cstdlib>
 
 using wstool::Group;
+using wstool::SwitchReader;
 using wstool::UsageError;
+using wstool::lower;
 
 namespace tromvax {
 
@@ -25,32 +27,6 @@ namespace {
 // which EBU R128 measures nothing.
 constexpr double kLowestLoudnessTarget = -70.0;
 constexpr double kHighestLoudnessTarget = 0.0;
-
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// Walks the words of one group, switch by switch.
-class SwitchReader {
-public:
-    explicit SwitchReader(const Group &g) : g_(g) {}
-    bool atEnd() const { return pos_ >= g_.words.size(); }
-    const std::string &next() { return g_.words.at(pos_++); }
-    const std::string *peek() const { return atEnd() ? nullptr : &g_.words[pos_]; }
-    const std::string &value(const std::string &sw)
-    {
-        if (atEnd())
-            throw UsageError("switch " + sw + " in -" + g_.name + "( needs a value");
-        return next();
-    }
-
-private:
-    const Group &g_;
-    size_t pos_ = 0;
-};
 
 // A path value. Words that follow it and are not switches belong to it: the
 // front end writes some paths without quote marks, and a blank in such a
@@ -163,7 +139,8 @@ void readAzid(const Group &g, Options &o)
                 o.surroundLowpassHz = *n;
             }
         } else if (sw == "-c") {
-            const std::string v = lower(r.value(sw));
+            const std::string &given = r.value(sw);
+            const std::string v = lower(given);
             if (v == "light")
                 o.dynamicRange = DynamicRange::Light;
             else if (v == "normal")
@@ -173,9 +150,10 @@ void readAzid(const Group &g, Options &o)
             else if (v == "inverse")
                 o.dynamicRange = DynamicRange::Inverse;
             else
-                throw UsageError("switch -c: \"" + v + "\" is not light, normal, heavy or inverse");
+                throw UsageError("switch -c: \"" + given + "\" is not light, normal, heavy or inverse");
         } else if (sw == "-s") {
-            const std::string v = lower(r.value(sw));
+            const std::string &given = r.value(sw);
+            const std::string v = lower(given);
             if (v == "stereo")
                 o.downmix = Downmix::Stereo;
             else if (v == "surround")
@@ -183,7 +161,7 @@ void readAzid(const Group &g, Options &o)
             else if (v == "surround2")
                 o.downmix = Downmix::Surround2;
             else
-                throw UsageError("switch -s: \"" + v + "\" is not stereo, surround or surround2");
+                throw UsageError("switch -s: \"" + given + "\" is not stereo, surround or surround2");
         } else {
             unknown(sw, g);
         }

@@ -50,7 +50,7 @@ std::string commandText(const std::vector<std::string> &words)
     return s;
 }
 
-std::string seconds(double s) { return fixed(s, 3) + " s"; }
+std::string seconds(double s) { return wstool::secondsText(s) + " s"; }
 
 bool isPcm(AVCodecID id)
 {
