@@ -2,7 +2,9 @@
 
 #include "JobPipeline.h"
 #include "OptionModel.h"
+#include "TerminationSignals.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTextStream>
@@ -36,6 +38,22 @@ int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &e
     }
 
     ws::OptionModel options;
+    // Only the IDs the window offers ("0x80" ... "0xC7"), in any case.
+    QString substream;
+    if (!request.substream.isEmpty()) {
+        QStringList ids;
+        for (const QString &item : options.control(QStringLiteral("substream")).items) {
+            ids << item.left(4);
+            if (item.left(4).compare(request.substream, Qt::CaseInsensitive) == 0)
+                substream = item.left(4);
+        }
+        if (substream.isEmpty()) {
+            err << "wavesmithy: --substream takes one of " << ids.join(QLatin1Char(' ')) << ", not \""
+                << request.substream << "\"." << Qt::endl;
+            return 2;
+        }
+    }
+
     auto store = ws::openUserSettings();
     options.loadSettings(*store);
 
@@ -45,14 +63,27 @@ int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &e
     });
     options.setText(options.control(QStringLiteral("InputFile")), input.absoluteFilePath());
     // The input-name rules reset the substream of a VOB, so it is set after them.
-    if (!request.substream.isEmpty())
-        options.setText(options.control(QStringLiteral("substream")), request.substream);
+    if (!substream.isEmpty())
+        options.setText(options.control(QStringLiteral("substream")), substream);
     if (!request.output.isEmpty())
         options.setText(options.control(QStringLiteral("OutputFile")), QFileInfo(request.output).absoluteFilePath());
+
+    // SIGINT, SIGTERM and SIGHUP stop the conversion as Stop does: the tool
+    // is ended, the workspace goes, an existing output stays as it was.
+    wsplatform::TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &wsplatform::TerminationSignals::received, [](int number) {
+        ProcessRunner::stopCurrent();
+        QCoreApplication::exit(wsplatform::TerminationSignals::exitCode(number));
+    });
 
     HeadlessHost host(request.overwrite);
     JobPipeline job(options, host);
     const JobResult result = job.run();
+    if (const int number = wsplatform::TerminationSignals::first(); number != 0 && !result.completed()) {
+        err << "wavesmithy: interrupted by " << wsplatform::TerminationSignals::name(number)
+            << "; the conversion was stopped and its output not written." << Qt::endl;
+        return wsplatform::TerminationSignals::exitCode(number);
+    }
     if (result.completed()) {
         out << "Output: " << options.text(QStringLiteral("OutputFile")) << Qt::endl;
         return 0;

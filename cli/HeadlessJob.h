@@ -17,8 +17,11 @@ struct HeadlessRequest {
 // Loads the stored options as the window does at start, sets the input (so
 // the input-name rules run) and the output when given, and runs the job.
 // Prints every status text and command line on its own line to `out`; the
-// options are never saved. Returns 0 only when the job completed, otherwise
-// non-zero with the reason on `err`.
+// options are never saved. Returns 0 only when the job completed; 1 when it
+// failed, was refused or would overwrite without leave; 2 for a missing input
+// or a substream the window does not offer; 128 + the signal's number (130,
+// 143, 129) when SIGINT, SIGTERM or SIGHUP stopped it. The reason goes to
+// `err`.
 int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &err);
 
 } // namespace wsjob

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +14,8 @@
 namespace ProcessRunner {
 
 namespace {
+
+constexpr int kGraceMs = 2000;
 
 // One call's tool while the call is in progress.
 struct ActiveRun {
@@ -79,7 +82,7 @@ ToolOutcome runTool(const QString &program, const QStringList &arguments, const 
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    wsplatform::applyPriorityClass(process, priorityClass);
+    wsplatform::setUpToolProcess(process, priorityClass);
 
     // Standard error goes on to ours as it comes; the last complete line
     // (or the unfinished rest at the end) says why a tool failed.
@@ -122,9 +125,12 @@ ToolOutcome runTool(const QString &program, const QStringList &arguments, const 
             loop.exec();
         if (process.state() != QProcess::NotRunning) {
             // The loop was ended from outside (the application is quitting):
-            // don't leave the tool running behind the caller's back.
+            // don't leave the tool running behind the caller's back. It gets
+            // the chance to remove its partial files first.
             run.stopped = true;
-            process.kill();
+            process.terminate();
+            if (!process.waitForFinished(kGraceMs))
+                process.kill();
             process.waitForFinished(-1);
         }
     }
@@ -155,7 +161,11 @@ bool stopCurrent()
     if (!run)
         return false;
     run->stopped = true;
-    run->process->kill();
+    // SIGTERM lets the tool remove its partial files; one that has not ended
+    // after the grace period is killed.
+    QProcess *process = run->process;
+    process->terminate();
+    QTimer::singleShot(kGraceMs, process, [process] { process->kill(); });
     return true;
 }
 

@@ -58,9 +58,10 @@ bool isToolRunning();
 // 0 when no tool runs.
 qint64 currentProcessId();
 
-// Ends the current process at once (Stop). Returns true when a tool was
-// running; does nothing and returns false when none runs. The call that
-// started the tool then returns with stopped == true.
+// Ends the current process (Stop): SIGTERM, then SIGKILL when it has not
+// ended after 2 s. Returns true when a tool was running; does nothing and
+// returns false when none runs. The call that started the tool then returns
+// with stopped == true.
 bool stopCurrent();
 
 } // namespace ProcessRunner

@@ -1,5 +1,8 @@
 #include "HeadlessJob.h"
 #include "MainWindow.h"
+#include "ProcessRunner.h"
+#include "TerminationSignals.h"
+#include "Workspace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -69,6 +72,22 @@ void screenshotWhenShown(ws::MainWindow &window, const QString &file)
     });
 }
 
+// The options every Qt program takes (QGuiApplication and QApplication);
+// hidden from the help.
+QList<QCommandLineOption> qtStandardOptions()
+{
+    QList<QCommandLineOption> options;
+    for (const char *withValue : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                  "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
+                                  "stylesheet", "qmljsdebugger"})
+        options << QCommandLineOption(QLatin1String(withValue), QString(), QStringLiteral("value"));
+    for (const char *flag : {"reverse", "widgetcount"})
+        options << QCommandLineOption(QLatin1String(flag));
+    for (QCommandLineOption &o : options)
+        o.setFlags(QCommandLineOption::HiddenFromHelp);
+    return options;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -90,6 +109,11 @@ int main(int argc, char **argv)
     parser.addOption(o.overwrite);
     parser.addOption(o.substream);
     parser.addOption(o.batch);
+    // Qt's standard options ("-platform offscreen", "-style fusion", ...) are
+    // taken here too, so the application object can act on them.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QCommandLineOption &qt : qtStandardOptions())
+        parser.addOption(qt);
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Sources for the batch window (VOB, AC3, MP2/MP3/MPA, WAV)."),
                                  QStringLiteral("[files...]"));
@@ -120,6 +144,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     nameApplication();
     ws::MainWindow window;
+    // SIGINT, SIGTERM and SIGHUP act as Stop, then end the program.
+    wsplatform::TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &wsplatform::TerminationSignals::received, [](int number) {
+        ProcessRunner::stopCurrent();
+        QCoreApplication::exit(wsplatform::TerminationSignals::exitCode(number));
+    });
     window.show();
     // Files given on the command line (as the desktop's launcher passes the
     // dropped or chosen ones) go to the batch window.
@@ -127,5 +157,12 @@ int main(int argc, char **argv)
         window.openBatch(parser.positionalArguments());
     if (parser.isSet(o.screenshot))
         screenshotWhenShown(window, parser.value(o.screenshot));
-    return app.exec();
+    const int code = app.exec();
+    if (const int number = wsplatform::TerminationSignals::first()) {
+        wsjob::Workspace::removeAll();
+        std::fprintf(stderr, "wavesmithy: interrupted by %s; any running conversion was stopped.\n",
+                     qPrintable(wsplatform::TerminationSignals::name(number)));
+        return wsplatform::TerminationSignals::exitCode(number);
+    }
+    return code;
 }

@@ -8,7 +8,12 @@
 #include <QStandardPaths>
 
 #if defined(Q_OS_UNIX)
+#include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
+#endif
 #include <sys/stat.h>
 #elif defined(Q_OS_WIN)
 #include <qt_windows.h>
@@ -73,14 +78,22 @@ int niceForPriorityClass(quint32 flags)
     return 0;
 }
 
-void applyPriorityClass(QProcess &process, quint32 flags)
+void setUpToolProcess(QProcess &process, quint32 flags)
 {
 #if defined(Q_OS_UNIX)
     const int nice = niceForPriorityClass(flags);
+    const pid_t parent = ::getpid();
     // Runs in the child between fork and exec: only async-signal-safe calls.
-    process.setChildProcessModifier([nice] {
+    process.setChildProcessModifier([nice, parent] {
         if (::setpriority(PRIO_PROCESS, 0, nice) != 0 && nice < 0)
             (void)::setpriority(PRIO_PROCESS, 0, 0);
+#if defined(Q_OS_LINUX)
+        // The tool ends (and removes its partial files) when this program
+        // ends, even through SIGKILL; a parent already gone ends it at once.
+        (void)::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(143);
+#endif
     });
 #elif defined(Q_OS_WIN)
     DWORD cls = NORMAL_PRIORITY_CLASS;

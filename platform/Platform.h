@@ -32,11 +32,12 @@ QString findProgram(const QString &name);
 // classes are given the lowest priority among them wins.
 int niceForPriorityClass(quint32 flags);
 
-// Makes `process` start its program at the nice value of `flags`. A value
-// that the system does not allow (raising priority without the right to)
-// falls back to normal, and failing that to the inherited priority; it never
-// keeps the program from starting.
-void applyPriorityClass(QProcess &process, quint32 flags);
+// Makes `process` start its program at the nice value of `flags`, and (on
+// Linux) end with this program: it gets SIGTERM when this program dies, even
+// through SIGKILL. A nice value that the system does not allow (raising
+// priority without the right to) falls back to normal, and failing that to
+// the inherited priority; it never keeps the program from starting.
+void setUpToolProcess(QProcess &process, quint32 flags);
 
 // Folder that holds the running program, without a trailing separator.
 QString programFolder();

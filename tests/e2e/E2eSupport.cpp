@@ -87,6 +87,14 @@ RunResult Sandbox::convert(const QString &input, const QString &output, bool ove
     return convertTogether({{input, output}}, overwrite).front();
 }
 
+void Sandbox::start(QProcess &p, const QString &input, const QString &output) const
+{
+    prepare(p);
+    p.setArguments(convertArguments(input, output, true));
+    p.start();
+    p.waitForStarted();
+}
+
 std::vector<RunResult> Sandbox::convertTogether(const std::vector<std::pair<QString, QString>> &jobs,
                                                 bool overwrite) const
 {

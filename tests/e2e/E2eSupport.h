@@ -46,6 +46,8 @@ public:
     void store(const std::function<void(ws::OptionModel &)> &edit = {});
     void setTemp(const QString &prefix) { temp_ = prefix; }
     RunResult convert(const QString &input, const QString &output, bool overwrite = true) const;
+    // Starts one conversion (with --overwrite) and returns at once.
+    void start(QProcess &p, const QString &input, const QString &output) const;
     // Several conversions at once (input, output pairs), with these settings.
     std::vector<RunResult> convertTogether(const std::vector<std::pair<QString, QString>> &jobs,
                                            bool overwrite = true) const;
