@@ -14,6 +14,7 @@ std::string usage()
 
   aacenc -if WAV -PRESET [-adif] [-lfe] [-threads N] -of AAC
   aacenc -if WAV -vbrhi -qvbr QUALITY [-adif] [-lfe] [-threads N] -of AAC
+  aacenc --help | --version
 
   -PRESET       one of -tape -radio -internet -streaming -normal -extreme
                 -archive -ultra: an average bit rate and a cut-off frequency
@@ -35,9 +36,16 @@ std::string usage()
                 encodes in one go.
 
   WAV: 8/16/24/32-bit PCM or 32/64-bit float, 1 to 6 channels, one of the AAC
-  sample rates (8000 ... 96000 Hz). The output is written under a temporary
-  name and renamed when complete. Exit status: 0 done, 1 failed (one line on
-  standard error says why), 2 unusable command line.
+  sample rates (8000 ... 96000 Hz). The output appears under its name only
+  when complete: it is written as an unnamed file in its folder (where the
+  file system has none, as AAC.part<pid>). An AAC that is a symbolic link is
+  written through (the link stays); one that is a device, FIFO, socket or
+  directory is refused.
+
+  Exit status: 0 done, 1 failed (one line on standard error says why; a WAV
+  that cannot be read to its end fails, naming the byte where reading
+  stopped), 2 unusable command line, 129, 130 or 143 ended by SIGHUP, SIGINT
+  or SIGTERM (the partial output is removed).
 
   Presets: target average bit rates (kbit/s; the 5.1 column for input of more
   than two channels, the other for one or two) and what the encoder achieved on
@@ -71,6 +79,10 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
     }
     if (r.help) {
         out << usage();
+        return 0;
+    }
+    if (r.version) {
+        out << wstool::versionText("aacenc") << "\n";
         return 0;
     }
     try {

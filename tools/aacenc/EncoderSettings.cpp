@@ -30,6 +30,8 @@ Request parseRequest(const std::vector<std::string> &words)
         const std::string &w = words[i];
         if (w == "--help" || w == "-help" || w == "-h" || w == "-?") {
             r.help = true;
+        } else if (w == "--version") {
+            r.version = true;
         } else if (w == "-if" || w == "-of") {
             std::string &target = w == "-if" ? r.input : r.output;
             if (!target.empty())
@@ -66,7 +68,7 @@ Request parseRequest(const std::vector<std::string> &words)
             throw UsageError("unknown switch \"" + w + "\"");
         }
     }
-    if (r.help)
+    if (r.help || r.version)
         return r;
     if (vbrhi && !r.quality)
         throw UsageError("-vbrhi needs a quality (-qvbr NUMBER)");

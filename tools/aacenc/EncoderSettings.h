@@ -11,6 +11,7 @@ namespace aacenc {
 
 struct Request {
     bool help = false;
+    bool version = false; // --version
     std::string input;  // -if
     std::string output; // -of
     std::string preset; // "normal" unless a quality is given

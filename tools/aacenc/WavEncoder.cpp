@@ -44,21 +44,17 @@ uint64_t codedMask(int channels)
 
 class AdtsSink : public PacketSink {
 public:
-    explicit AdtsSink(std::string path) : path_(std::move(path)) {}
+    explicit AdtsSink(wstool::AtomicFile &file) : file_(file), path_(file.target()) {}
 
     void start(const AVCodecContext *enc) override
     {
-        AVFormatContext *raw = nullptr;
-        wstool::avCheck(avformat_alloc_output_context2(&raw, nullptr, "adts", path_.c_str()),
-                        "cannot write " + path_);
-        out_.reset(raw);
+        out_ = wstool::openMuxer("adts", file_);
         out_->flags |= AVFMT_FLAG_BITEXACT;
         st_ = avformat_new_stream(out_.get(), nullptr);
         if (!st_)
             throw ToolError("out of memory");
         wstool::avCheck(avcodec_parameters_from_context(st_->codecpar, enc), "cannot write " + path_);
         st_->time_base = enc->time_base;
-        wstool::avCheck(avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE), "cannot write " + path_);
         wstool::avCheck(avformat_write_header(out_.get(), nullptr), "cannot write " + path_);
     }
 
@@ -75,6 +71,7 @@ public:
     }
 
 private:
+    wstool::AtomicFile &file_;
     std::string path_;
     wstool::OutputFormatPtr out_;
     AVStream *st_ = nullptr;
@@ -82,12 +79,7 @@ private:
 
 class AdifSink : public PacketSink {
 public:
-    explicit AdifSink(std::string path) : path_(std::move(path)) {}
-    ~AdifSink() override
-    {
-        if (f_)
-            std::fclose(f_);
-    }
+    explicit AdifSink(wstool::AtomicFile &file) : file_(file), path_(file.target()) {}
 
     void start(const AVCodecContext *enc) override
     {
@@ -103,16 +95,14 @@ public:
         rate_ = wstool::aacSampleRate(rateIndex);
         header_.variableRate = true;
         header_.programs = {{0, wstool::ProgramConfig::forChannelConfig(objectType - 1, rateIndex, channelConfig)}};
-        f_ = std::fopen(path_.c_str(), "wb");
-        if (!f_)
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
+        f_ = file_.stream();
         writeHeader();
     }
 
     void packet(AVPacket *pkt, const AVCodecContext *) override
     {
         peakBytes_ = std::max(peakBytes_, pkt->size);
-        if (std::fwrite(pkt->data, 1, size_t(pkt->size), f_) != size_t(pkt->size))
+        if (std::fwrite(pkt->data, 1, size_t(pkt->size), f_.get()) != size_t(pkt->size))
             throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
     }
 
@@ -121,12 +111,10 @@ public:
         // Variable rate: the header's bit rate is the peak of any frame.
         const uint64_t peak = uint64_t(peakBytes_) * 8 * uint64_t(rate_) / 1024;
         header_.bitrate = uint32_t(std::min<uint64_t>(peak, wstool::kAdifMaxBitrate));
-        if (std::fseek(f_, 0, SEEK_SET) != 0)
+        if (std::fseek(f_.get(), 0, SEEK_SET) != 0)
             throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
         writeHeader();
-        std::FILE *f = f_;
-        f_ = nullptr;
-        if (std::fclose(f) != 0)
+        if (std::fclose(f_.release()) != 0)
             throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
     }
 
@@ -134,12 +122,13 @@ private:
     void writeHeader()
     {
         const std::vector<uint8_t> bytes = wstool::writeAdifHeader(header_);
-        if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
+        if (std::fwrite(bytes.data(), 1, bytes.size(), f_.get()) != bytes.size())
             throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
     }
 
+    wstool::AtomicFile &file_;
     std::string path_;
-    std::FILE *f_ = nullptr;
+    wstool::StreamPtr f_{nullptr, &std::fclose};
     wstool::AdifHeader header_;
     int rate_ = 0;
     int peakBytes_ = 0;
@@ -320,11 +309,11 @@ bool WavSource::readInto(AVAudioFifo *fifo)
         if (err != AVERROR(EAGAIN))
             wstool::avCheck(err, "cannot decode " + path_);
         err = av_read_frame(in_.get(), pkt_.get());
+        wstool::checkRead(in_.get(), err, path_);
         if (err == AVERROR_EOF) {
             wstool::avCheck(avcodec_send_packet(dec_.get(), nullptr), "cannot decode " + path_);
             continue;
         }
-        wstool::avCheck(err, "cannot read " + path_);
         if (pkt_->stream_index == 0) {
             if (pkt_->size % blockAlign_ != 0)
                 throw ToolError(path_ + " ends inside a sample frame (the file is truncated)");
@@ -414,9 +403,9 @@ void Encoder::drain(PacketSink &sink)
     }
 }
 
-std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path) { return std::make_unique<AdtsSink>(path); }
+std::unique_ptr<PacketSink> makeAdtsSink(wstool::AtomicFile &file) { return std::make_unique<AdtsSink>(file); }
 
-std::unique_ptr<PacketSink> makeAdifSink(const std::string &path) { return std::make_unique<AdifSink>(path); }
+std::unique_ptr<PacketSink> makeAdifSink(wstool::AtomicFile &file) { return std::make_unique<AdifSink>(file); }
 
 namespace {
 int workerCount(const Request &r)
@@ -442,7 +431,7 @@ EncodeResult encode(const Request &r)
     const KeptPackets kept = keptPackets(trim, frame);
 
     wstool::AtomicFile out(r.output);
-    auto makeSink = [&] { return r.adif ? makeAdifSink(out.tempPath()) : makeAdtsSink(out.tempPath()); };
+    auto makeSink = [&] { return r.adif ? makeAdifSink(out) : makeAdtsSink(out); };
 
     // Long inputs are encoded in chunks on every core; a file that holds
     // less than its header tells is encoded in one go.
@@ -490,10 +479,8 @@ EncodeResult encode(const Request &r)
         const int64_t last = kept.last < 0 ? lastPacket : std::min(kept.last, lastPacket);
         result.samples = std::max<int64_t>(0, last - kept.first + 1) * frame;
     }
-    struct stat st;
-    result.bytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-    if (!out.commit())
-        throw ToolError("cannot name the output " + r.output + ": " + std::strerror(errno));
+    result.bytes = out.size();
+    out.commit();
     return result;
 }
 

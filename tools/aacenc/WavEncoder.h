@@ -2,6 +2,7 @@
 // WAV reader -> sample FIFO -> encoder -> ADTS muxer or ADIF writer.
 #pragma once
 
+#include "AtomicFile.h"
 #include "Av.h"
 #include "EncoderSettings.h"
 
@@ -70,11 +71,12 @@ public:
     virtual void finish() = 0;
 };
 
-// ADTS stream written by libavformat's ADTS muxer.
-std::unique_ptr<PacketSink> makeAdtsSink(const std::string &path);
+// ADTS stream written by libavformat's ADTS muxer. A sink writes `file` from
+// its start (a second sink on the same file starts it over).
+std::unique_ptr<PacketSink> makeAdtsSink(wstool::AtomicFile &file);
 // ADIF stream: one header (rewritten at the end with the peak frame bit rate)
 // followed by the raw data blocks.
-std::unique_ptr<PacketSink> makeAdifSink(const std::string &path);
+std::unique_ptr<PacketSink> makeAdifSink(wstool::AtomicFile &file);
 
 // FFmpeg's native AAC-LC encoder; hands its packets to a sink.
 class Encoder {
@@ -108,8 +110,8 @@ struct EncodeResult {
     double kbps() const { return samples ? double(bytes) * 8 / seconds() / 1000 : 0; }
 };
 
-// Encodes r.input into r.output (written under a temporary name and renamed
-// when complete). Throws wstool::ToolError with a one-line reason.
+// Encodes r.input into r.output (which appears only when complete, see
+// AtomicFile). Throws wstool::ToolError with a one-line reason.
 EncodeResult encode(const Request &r);
 
 } // namespace aacenc

@@ -1,5 +1,6 @@
 #include "AacEnc.h"
 #include "CommandLine.h"
+#include "Interrupt.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -10,5 +11,6 @@ extern "C" {
 int main(int argc, char **argv)
 {
     av_log_set_level(AV_LOG_QUIET); // the tool reports its own errors, one line each
+    wstool::installInterruptHandlers("aacenc");
     return aacenc::run(wstool::wordsFromArgv(argc, argv), std::cout, std::cerr);
 }

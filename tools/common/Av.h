@@ -70,9 +70,29 @@ std::string layoutName(const AVChannelLayout &layout);
 FramePtr makeFrame();
 PacketPtr makePacket();
 
-// Writes the trailer of an output opened with avio and closes its file;
+class AtomicFile;
+
+// A muxer of `format` ("wav", "adts") writing into `file` from its start,
+// through a seekable I/O context over the file's descriptor (the WAV muxer
+// seeks back to complete its header). Throws ToolError.
+OutputFormatPtr openMuxer(const char *format, AtomicFile &file);
+
+// The same I/O context alone, for writing bytes with avio_write; freed with
+// closeFileIo().
+AVIOContext *openFileIo(AtomicFile &file);
+// Flushes and frees such a context; returns the first write error (< 0) or 0.
+int closeFileIo(AVIOContext **io);
+
+// Writes the trailer of a muxer from openMuxer() and closes its I/O context;
 // any write error on the way throws ToolError("cannot write <path>: ...").
 void finishOutput(AVFormatContext *out, const std::string &path);
+
+// "cannot read NAME past byte N: reason", N being where reading `in` stopped.
+std::string readErrorText(AVFormatContext *in, int err, const std::string &name);
+// Throws ToolError(readErrorText()) when a read of `in` failed: `err` (from
+// av_read_frame) is an error other than the end of the input, or the end
+// was an I/O error in disguise. Damaged data is not an I/O error.
+void checkRead(AVFormatContext *in, int err, const std::string &name);
 
 // Opens an input file for demuxing (with stream information read).
 InputFormatPtr openInput(const std::string &path, const AVInputFormat *format = nullptr);

@@ -108,6 +108,8 @@ std::string joinWords(const std::vector<std::string> &words)
     return s;
 }
 
+std::string versionText(const std::string &tool) { return tool + " " WAVESMITHY_VERSION; }
+
 std::string lower(std::string s)
 {
     for (char &c : s)

@@ -59,6 +59,9 @@ private:
 
 std::string joinWords(const std::vector<std::string> &words);
 
+// "tromvax 0.51": the tool's name and the version of the build.
+std::string versionText(const std::string &tool);
+
 // The text in lower case (ASCII letters only).
 std::string lower(std::string s);
 

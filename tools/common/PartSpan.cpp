@@ -1,5 +1,6 @@
 #include "PartSpan.h"
 
+#include "AtomicFile.h"
 #include "Av.h"
 
 #include <algorithm>
@@ -66,15 +67,15 @@ void writeSpan(const std::string &path, const PartSpan &span, const std::vector<
     }
     head << "\n";
     const std::string h = head.str();
-    FilePtr f(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!f)
-        throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+    AtomicFile file(path);
+    StreamPtr f = file.stream();
     bool ok = std::fwrite(h.data(), 1, h.size(), f.get()) == h.size();
     ok = ok && (before.empty() || std::fwrite(before.data(), 1, before.size(), f.get()) == before.size());
     ok = ok && (after.empty() || std::fwrite(after.data(), 1, after.size(), f.get()) == after.size());
     const int err = errno;
     if (std::fclose(f.release()) != 0 || !ok)
         throw ToolError("cannot write " + path + ": " + std::strerror(ok ? errno : err));
+    file.commit();
 }
 
 std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *before, std::vector<uint8_t> *after,
@@ -177,17 +178,10 @@ bool handOnRunIn(const std::string &part, const HandOn &h, std::string *why)
     }
     PartSpan longer = *span;
     longer.first = h.first;
-    const std::string temp = notePath + ".new";
     try {
-        writeSpan(temp, longer, bytes, after, next ? &*next : nullptr);
+        writeSpan(notePath, longer, bytes, after, next ? &*next : nullptr);
     } catch (const ToolError &e) {
-        std::remove(temp.c_str());
         *why = e.what();
-        return false;
-    }
-    if (std::rename(temp.c_str(), notePath.c_str()) != 0) {
-        *why = "cannot replace " + notePath + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
         return false;
     }
     return true;

@@ -45,6 +45,13 @@ struct PartInfo {
     uint64_t payloadOffset = 0; // ADIF: where the raw data blocks begin
 };
 
+// " cannot be read past byte N: reason", after a read of `f` failed.
+std::string readFailure(std::FILE *f)
+{
+    const int err = errno;
+    return " cannot be read past byte " + std::to_string(::ftello(f)) + ": " + std::strerror(err);
+}
+
 std::string partLabel(size_t index, const std::string &path)
 {
     return "part " + std::to_string(index + 1) + " (" + path + ")";
@@ -94,11 +101,7 @@ public:
 
 class PlainSink : public AdtsSink {
 public:
-    explicit PlainSink(const std::string &path) : path_(path), f_(std::fopen(path.c_str(), "wb"), &std::fclose)
-    {
-        if (!f_)
-            throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-    }
+    explicit PlainSink(wstool::AtomicFile &file) : path_(file.target()), f_(file.stream()) {}
     void frame(const uint8_t *data, int size, int) override
     {
         if (std::fwrite(data, 1, size_t(size), f_.get()) != size_t(size))
@@ -113,14 +116,14 @@ public:
 
 private:
     std::string path_;
-    FilePtr f_;
+    wstool::StreamPtr f_;
 };
 
 // RIFF WAVE holding the ADTS frames, format tag 0x1600 (MPEG-2/4 AAC in ADTS),
 // written by libavformat's WAV muxer.
 class RiffSink : public AdtsSink {
 public:
-    RiffSink(const std::string &path, const AdtsHeader &stream, int64_t bitRate) : path_(path)
+    RiffSink(wstool::AtomicFile &file, const AdtsHeader &stream, int64_t bitRate) : path_(file.target())
     {
         static constexpr uint64_t kLayouts[8] = {0,
                                                  AV_CH_LAYOUT_MONO,
@@ -133,10 +136,7 @@ public:
         if (stream.channelConfig == 0)
             throw ToolError("-addriff needs parts with a standard channel configuration");
         rate_ = stream.sampleRate();
-        AVFormatContext *raw = nullptr;
-        wstool::avCheck(avformat_alloc_output_context2(&raw, nullptr, "wav", path.c_str()),
-                        "cannot write " + path);
-        out_.reset(raw);
+        out_ = wstool::openMuxer("wav", file);
         out_->flags |= AVFMT_FLAG_BITEXACT;
         AVStream *st = avformat_new_stream(out_.get(), nullptr);
         if (!st)
@@ -150,8 +150,7 @@ public:
         par->bit_rate = bitRate;
         av_channel_layout_from_mask(&par->ch_layout, kLayouts[stream.channelConfig]);
         st->time_base = AVRational{1, rate_};
-        wstool::avCheck(avio_open(&out_->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
-        wstool::avCheck(avformat_write_header(out_.get(), nullptr), "cannot write " + path);
+        wstool::avCheck(avformat_write_header(out_.get(), nullptr), "cannot write " + path_);
         st_ = st;
         pkt_ = wstool::makePacket();
     }
@@ -191,7 +190,8 @@ void copyAdtsFrames(size_t index, const std::string &path, AdtsSink &sink)
             return;
         const auto h = wstool::parseAdtsHeader(frame.data(), n);
         if (!h || std::fread(frame.data() + 7, 1, size_t(h->frameSize - 7), f.get()) != size_t(h->frameSize - 7))
-            throw ToolError(partLabel(index, path) + " changed while it was being joined");
+            throw ToolError(partLabel(index, path) +
+                            (std::ferror(f.get()) ? readFailure(f.get()) : " changed while it was being joined"));
         sink.frame(frame.data(), h->frameSize, h->rawBlocks * 1024);
     }
 }
@@ -290,6 +290,8 @@ void copyTail(const std::string &path, uint64_t from, std::FILE *out, const std:
     while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
         if (std::fwrite(buf.data(), 1, n, out) != n)
             throw ToolError("cannot write " + outPath + ": " + std::strerror(errno));
+    if (std::ferror(f.get()))
+        throw ToolError(path + readFailure(f.get()));
 }
 
 void logPart(wstool::ToolLog &log, size_t index, const PartInfo &p)
@@ -355,9 +357,7 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
 
     wstool::AtomicFile out(o.prefix);
     if (adif) {
-        FilePtr f(std::fopen(out.tempPath().c_str(), "wb"), &std::fclose);
-        if (!f)
-            throw ToolError("cannot write " + o.prefix + ": " + std::strerror(errno));
+        wstool::StreamPtr f = out.stream();
         const std::vector<uint8_t> header = wstool::writeAdifHeader(*adifHeader);
         if (std::fwrite(header.data(), 1, header.size(), f.get()) != header.size())
             throw ToolError("cannot write " + o.prefix + ": " + std::strerror(errno));
@@ -370,18 +370,16 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
         if (o.addRiff) {
             const int64_t bitRate =
                 result.seconds > 0 ? int64_t(double(result.bytes) * 8 / result.seconds) : 0;
-            sink = std::make_unique<RiffSink>(out.tempPath(), *adtsStream, bitRate);
+            sink = std::make_unique<RiffSink>(out, *adtsStream, bitRate);
         } else {
-            sink = std::make_unique<PlainSink>(out.tempPath());
+            sink = std::make_unique<PlainSink>(out);
         }
         for (size_t i = 0; i < infos.size(); ++i)
             copyAdtsFrames(i, infos[i].path, *sink);
         sink->finish();
     }
-    struct stat st;
-    const uint64_t outBytes = ::stat(out.tempPath().c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-    if (!out.commit())
-        throw ToolError("cannot name the output " + o.prefix + ": " + std::strerror(errno));
+    const uint64_t outBytes = out.size();
+    out.commit();
     log.line("Joined " + std::to_string(result.parts) + " parts into " + o.prefix + ": " +
              secondsText(result.seconds) + " s, " + std::to_string(outBytes) + " bytes");
     result.bytes = outBytes;

@@ -39,12 +39,21 @@ Join:
     OUTPUT, in line order. ADTS parts are passed through frame by frame; ADIF
     parts become one ADIF stream with one header. -addriff puts the ADTS stream
     in a RIFF WAVE file (format tag 0x1600, AAC in ADTS). A missing or damaged
-    part is an error; OUTPUT is written under a temporary name and renamed
-    when complete.
+    part is an error.
+
+  kardune --help | --version
+
+Parts and OUTPUT appear under their names only when complete: they are
+written as unnamed files in their folder (where the file system has none, as
+NAME.part<pid>). A name that is a symbolic link is written through (the link
+stays); one that is a device, FIFO, socket or directory is refused.
 
 Every part made or joined gets a log line with its length in seconds and its
 size in bytes. -profile( ... ) names the caller and is ignored. Exit status:
-0 done, 1 failed (one line on standard error says why), 2 unusable command line.
+0 done, 1 failed (one line on standard error says why; a source or part that
+cannot be read to its end fails, naming the byte where reading stopped), 2
+unusable command line, 129, 130 or 143 ended by SIGHUP, SIGINT or SIGTERM
+(what the run made is removed).
 )";
 }
 
@@ -59,6 +68,10 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
     }
     if (o.mode == Mode::Help) {
         out << usage();
+        return 0;
+    }
+    if (o.mode == Mode::Version) {
+        out << wstool::versionText("kardune") << "\n";
         return 0;
     }
     wstool::ToolLog log;

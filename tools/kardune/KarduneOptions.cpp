@@ -92,6 +92,8 @@ Options parseOptions(const std::vector<std::string> &words)
             for (const std::string &w : g.words) {
                 if (w == "--help" || w == "-help" || w == "-h" || w == "-?")
                     o.mode = Mode::Help;
+                else if (w == "--version")
+                    o.mode = Mode::Version;
                 else
                     throw UsageError("unexpected word \"" + w + "\" outside the switch groups");
             }
@@ -112,7 +114,7 @@ Options parseOptions(const std::vector<std::string> &words)
             throw UsageError("unknown switch group -" + g.name + "(");
         }
     }
-    if (o.mode == Mode::Help)
+    if (o.mode == Mode::Help || o.mode == Mode::Version)
         return o;
     if (join)
         o.mode = Mode::Join;

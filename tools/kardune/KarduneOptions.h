@@ -8,7 +8,7 @@
 
 namespace kardune {
 
-enum class Mode { Split, Join, Help };
+enum class Mode { Split, Join, Help, Version };
 enum class PartType { Ac3, MpegAudio, Wav, Aac };
 
 struct Options {

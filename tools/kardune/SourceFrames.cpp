@@ -180,7 +180,8 @@ bool FrameScanner::fill()
     const size_t want = size_t(std::min<uint64_t>(kChunk, payloadEnd_ - readPos_));
     bufLen_ = std::fread(buf_.data(), 1, want, file_);
     if (bufLen_ == 0)
-        throw ToolError("cannot read " + path_ + ": " + std::strerror(errno));
+        throw ToolError("cannot read " + path_ + " past byte " + std::to_string(readPos_) + ": " +
+                        std::strerror(std::ferror(file_) ? errno : EIO));
     std::memset(buf_.data() + bufLen_, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     bufPos_ = 0;
     readPos_ += bufLen_;

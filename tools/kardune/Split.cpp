@@ -33,9 +33,9 @@ uint64_t fileSize(const std::string &path)
     return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
 }
 
-// The parts of one run: numbered without gaps, each written under a
-// temporary name and renamed when complete. Unless the run succeeds, the
-// parts it made are removed again.
+// The parts of one run: numbered without gaps, each appearing under its name
+// only when complete (AtomicFile). Unless the run succeeds, the parts it made
+// are removed again, also when the tool is interrupted.
 class PartSet {
 public:
     PartSet(const Options &o, wstool::ToolLog &log) : o_(o), log_(log) {}
@@ -62,10 +62,9 @@ public:
 
     void commit(AtomicFile &f, double seconds)
     {
-        const uint64_t bytes = fileSize(f.tempPath());
-        if (!f.commit())
-            throw ToolError("cannot name part " + f.target() + ": " + std::strerror(errno));
-        made_.push_back(f.target());
+        const uint64_t bytes = f.size();
+        f.commit();
+        made(f.target());
         ++result.parts;
         result.seconds += seconds;
         result.bytes += bytes;
@@ -79,41 +78,47 @@ public:
                  const std::vector<uint8_t> &after, const wstool::HandOn *handOn = nullptr)
     {
         const std::string path = wstool::spanPath(part);
-        made_.push_back(path);
         wstool::writeSpan(path, span, before, after, handOn);
+        made(path);
     }
 
-    void keep() { kept_ = true; }
+    void keep()
+    {
+        kept_ = true;
+        cleanup_.clear();
+    }
     SplitResult result;
 
 private:
+    void made(const std::string &path)
+    {
+        made_.push_back(path);
+        cleanup_.emplace_back(path);
+    }
+
     const Options &o_;
     wstool::ToolLog &log_;
     std::vector<std::string> made_;
+    std::vector<wstool::CleanupPath> cleanup_;
     bool kept_ = false;
 };
 
-// Copies bytes [from, to) of an open source into a new file.
-void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to,
-               const std::string &dstPath)
+// Copies bytes [from, to) of an open source into a part.
+void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to, AtomicFile &part)
 {
-    std::FILE *dst = std::fopen(dstPath.c_str(), "wb");
-    if (!dst)
-        throw ToolError("cannot write " + dstPath + ": " + std::strerror(errno));
+    wstool::StreamPtr dst = part.stream();
     std::vector<char> buf(1 << 20);
     bool ok = std::fseek(src, long(from), SEEK_SET) == 0;
     for (uint64_t left = to - from; ok && left > 0;) {
         const size_t n = std::fread(buf.data(), 1, size_t(std::min<uint64_t>(left, buf.size())), src);
-        if (n == 0) {
-            std::fclose(dst);
-            throw ToolError("cannot read " + srcPath);
-        }
-        ok = std::fwrite(buf.data(), 1, n, dst) == n;
+        if (n == 0)
+            throw ToolError("cannot read " + srcPath + " past byte " + std::to_string(to - left));
+        ok = std::fwrite(buf.data(), 1, n, dst.get()) == n;
         left -= n;
     }
     const int err = errno;
-    if (std::fclose(dst) != 0 || !ok)
-        throw ToolError("cannot write " + dstPath + ": " + std::strerror(ok ? errno : err));
+    if (std::fclose(dst.release()) != 0 || !ok)
+        throw ToolError("cannot write " + part.target() + ": " + std::strerror(ok ? errno : err));
 }
 
 // Reads bytes [from, to) of an open source.
@@ -267,7 +272,7 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         const uint64_t from = fromOf(p);
         const uint64_t to = end < units.size() ? units[end].offset : scanner.fileSize();
         auto file = parts.begin();
-        copyRange(src, o.input, from, to, file->tempPath());
+        copyRange(src, o.input, from, to, *file);
 
         const size_t runIn = runInUnit(p, handedOn(p) ? 0 : extraRunIn);
         const size_t runOut = std::min(units.size(), end + kRunOutFrames);
@@ -298,26 +303,22 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
 // One WAV part, written by libavformat's WAV muxer from the source's PCM.
 class WavPartWriter {
 public:
-    WavPartWriter(const std::string &path, const AVCodecParameters *par, bool large) : path_(path)
+    WavPartWriter(AtomicFile &file, const AVCodecParameters *par, bool large)
+        : path_(file.target()), out_(wstool::openMuxer("wav", file))
     {
-        AVFormatContext *raw = nullptr;
-        wstool::avCheck(avformat_alloc_output_context2(&raw, nullptr, "wav", path.c_str()),
-                        "cannot write " + path);
-        out_.reset(raw);
         out_->flags |= AVFMT_FLAG_BITEXACT; // no encoder tag chunk
         st_ = avformat_new_stream(out_.get(), nullptr);
         if (!st_)
             throw ToolError("out of memory");
-        wstool::avCheck(avcodec_parameters_copy(st_->codecpar, par), "cannot write " + path);
+        wstool::avCheck(avcodec_parameters_copy(st_->codecpar, par), "cannot write " + path_);
         st_->codecpar->codec_tag = 0;
         st_->time_base = AVRational{1, par->sample_rate};
-        wstool::avCheck(avio_open(&out_->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot write " + path);
         AVDictionary *opts = nullptr;
         if (large) // parts past 4 GiB need the RF64 form of the header
             av_dict_set(&opts, "rf64", "auto", 0);
         const int err = avformat_write_header(out_.get(), &opts);
         av_dict_free(&opts);
-        wstool::avCheck(err, "cannot write " + path);
+        wstool::avCheck(err, "cannot write " + path_);
         dataOffset_ = avio_tell(out_->pb);
         rate_ = par->sample_rate;
         blockAlign_ = par->block_align;
@@ -398,9 +399,9 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
     wstool::PacketPtr pkt = wstool::makePacket();
     for (;;) {
         const int err = av_read_frame(in.get(), pkt.get());
+        wstool::checkRead(in.get(), err, o.input);
         if (err == AVERROR_EOF)
             break;
-        wstool::avCheck(err, "cannot read " + o.input);
         if (pkt->stream_index != 0) {
             av_packet_unref(pkt.get());
             continue;
@@ -415,7 +416,7 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         while (left > 0) {
             if (!writer) {
                 file = parts.begin();
-                writer = std::make_unique<WavPartWriter>(file->tempPath(), par, large);
+                writer = std::make_unique<WavPartWriter>(*file, par, large);
                 made.push_back({file->target(), pos, writer->dataOffset()});
             }
             const int64_t take = end < 0 ? left : std::min(left, end - pos);

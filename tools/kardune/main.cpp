@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Interrupt.h"
 #include "Kardune.h"
 
 extern "C" {
@@ -10,5 +11,6 @@ extern "C" {
 int main(int argc, char **argv)
 {
     av_log_set_level(AV_LOG_QUIET); // the tool reports its own errors, one line each
+    wstool::installInterruptHandlers("kardune");
     return kardune::run(wstool::wordsFromArgv(argc, argv), std::cout, std::cerr);
 }

@@ -9,6 +9,7 @@ std::string helpText()
 usage: tromvax -core( SWITCHES ) [-azid( ... )] [-ota( ... )] [-ssrc( ... )]
                [-boost( ... )] [-plugin( ... )] [-profile( TEXT )]
        tromvax --help
+       tromvax --version
 
 A group is its name with an opening parenthesis, its switches, and a lone
 ")". Only a word made of a dash, letters or digits and "(" (like -core()
@@ -141,9 +142,16 @@ Log: every line begins "[hh:mm:ss:mmm] |  " (time since the start); the lines
 "Substream ID: ", "A/V Delay found : ", "Overall Track Gain: " and
 "Total Gain: " are stamped "[00:00:00:000]".
 
+Output: written as an unnamed file in the output's folder and put in place
+only when complete (where the file system has no unnamed files, as
+OUTPUT.part<pid>). An output that is a symbolic link is written through (the
+link stays); one that is a device, FIFO, socket or directory is refused.
+
 Exit status: 0 when the output (or the measurement) is complete, 1 when the
 run failed (one line on standard error and in the log; no output file is
-left behind), 2 for a wrong command line.
+left behind; a source that cannot be read to its end fails, naming the byte
+where reading stopped), 2 for a wrong command line, 129, 130 or 143 when
+ended by SIGHUP, SIGINT or SIGTERM (its partial files are removed).
 )HELP";
 }
 

@@ -42,18 +42,20 @@ int64_t toMicroseconds(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, 
 
 } // namespace
 
-Demuxer::Demuxer(const std::string &path) : path_(path)
+Demuxer::Demuxer(const std::string &path, const std::string &name) : name_(name.empty() ? path : name)
 {
     AVFormatContext *raw = nullptr;
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (err == AVERROR_INVALIDDATA) {
-        if (const AVInputFormat *f = formatFromExtension(path))
+        if (const AVInputFormat *f = formatFromExtension(name_))
             err = avformat_open_input(&raw, path.c_str(), f, nullptr);
     }
-    avCheck(err, "cannot open " + path);
+    avCheck(err, "cannot open " + name_);
     ctx_.reset(raw);
-    avCheck(avformat_find_stream_info(ctx_.get(), nullptr), "cannot read " + path);
+    avCheck(avformat_find_stream_info(ctx_.get(), nullptr), "cannot read " + name_);
 }
+
+void Demuxer::readFailed(int err) const { throw ToolError(wstool::readErrorText(ctx_.get(), err, name_)); }
 
 AVStream *Demuxer::selectAudio(std::optional<int> substream)
 {
@@ -84,10 +86,10 @@ AVStream *Demuxer::selectAudio(std::optional<int> substream)
         if (substream) {
             char id[16];
             std::snprintf(id, sizeof id, "0x%02X", *substream);
-            throw ToolError(std::string("substream ") + id + " not found in " + path_ +
+            throw ToolError(std::string("substream ") + id + " not found in " + name_ +
                             (found.empty() ? " (it has no audio)" : " (audio substreams: " + found + ")"));
         }
-        throw ToolError("no audio stream in " + path_);
+        throw ToolError("no audio stream in " + name_);
     }
     for (unsigned i = 0; i < ctx_->nb_streams; ++i)
         if (ctx_->streams[i] != audio_ && ctx_->streams[i] != video_)
@@ -127,9 +129,14 @@ bool Demuxer::next(AVPacket *pkt)
         carriedPacket(pkt, before_, audio_->index);
         return true;
     }
-    int consecutiveErrors = 0;
+    int stuck = 0;
+    int64_t errorAt = -1;
     for (;;) {
         const int err = ended_ ? AVERROR_EOF : av_read_frame(ctx_.get(), pkt);
+        // A read error can end the input early: the demuxer then reports
+        // the end, and only the I/O context knows better.
+        if (!ended_ && err < 0 && ctx_->pb && ctx_->pb->error < 0)
+            readFailed(ctx_->pb->error);
         if (err == AVERROR_EOF) {
             ended_ = true;
             if (after_.empty())
@@ -140,16 +147,17 @@ bool Demuxer::next(AVPacket *pkt)
         if (err == AVERROR(EAGAIN))
             continue;
         if (err < 0) {
-            if (ctx_->pb && ctx_->pb->error)
-                throw ToolError("cannot read " + path_ + ": " + wstool::avError(ctx_->pb->error));
-            // Unreadable data: the demuxer skips it on the next call; give up
-            // only when it makes no progress at all.
+            // Unreadable data: the demuxer skips it on the next call. One
+            // that makes no progress at all cannot read the rest.
             ++readErrors_;
-            if (++consecutiveErrors > 100)
-                return false;
+            const int64_t at = ctx_->pb ? avio_tell(ctx_->pb) : -1;
+            stuck = at == errorAt ? stuck + 1 : 0;
+            errorAt = at;
+            if (stuck >= 100)
+                readFailed(err);
             continue;
         }
-        consecutiveErrors = 0;
+        stuck = 0;
         if (video_ && pkt->stream_index == video_->index) {
             if (pkt->pts != AV_NOPTS_VALUE && videoPacketsSeen_ < 16) {
                 // Pictures come in decoding order; the earliest presentation
@@ -327,8 +335,14 @@ void Decoder::pullDecoded()
 
 void Decoder::send(const AVPacket *pkt)
 {
-    const int err = avcodec_send_packet(ctx_.get(), pkt);
-    if (err < 0 && err != AVERROR(EAGAIN) && err != AVERROR_EOF)
+    int err = avcodec_send_packet(ctx_.get(), pkt);
+    // A decoder that still holds frames takes no packet: drain it and send
+    // the packet again (one that keeps refusing it counts it damaged).
+    for (int tries = 0; err == AVERROR(EAGAIN) && tries < 16; ++tries) {
+        pullDecoded();
+        err = avcodec_send_packet(ctx_.get(), pkt);
+    }
+    if (err < 0 && err != AVERROR_EOF)
         damagedPacket();
     pullDecoded();
 }

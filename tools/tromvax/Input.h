@@ -21,7 +21,9 @@ namespace tromvax {
 // the first video stream, for the A/V delay of a VOB.
 class Demuxer {
 public:
-    explicit Demuxer(const std::string &path);
+    // `name` (by default the path) is the source's name in messages; its
+    // extension names the format when the content does not.
+    explicit Demuxer(const std::string &path, const std::string &name = {});
 
     // Chooses the audio stream: the one with the DVD substream ID when given
     // (0x80-0x87 AC3, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio), otherwise the
@@ -30,6 +32,9 @@ public:
     AVStream *audio() const { return audio_; }
 
     // The next packet of the chosen stream; false at the end of the input.
+    // Throws ToolError, naming the byte position, when the source cannot be
+    // read to its end (damaged data that the demuxer skips is counted in
+    // readErrors()).
     bool next(AVPacket *pkt);
 
     // PCM audio in the chosen stream's own format to hand out before the
@@ -49,11 +54,13 @@ public:
     std::string describe() const; // "mpeg (MPEG-PS (MPEG-2 Program Stream)), 3.0 s"
     double durationSeconds() const;
     int readErrors() const { return readErrors_; }
-    const std::string &path() const { return path_; }
+    const std::string &path() const { return name_; }
     AVFormatContext *context() const { return ctx_.get(); }
 
 private:
-    std::string path_;
+    [[noreturn]] void readFailed(int err) const;
+
+    std::string name_;
     wstool::InputFormatPtr ctx_;
     AVStream *audio_ = nullptr;
     AVStream *video_ = nullptr;

@@ -288,6 +288,10 @@ Options parseOptions(const std::vector<std::string> &words)
         o.help = true;
         return o;
     }
+    if (words.size() == 1 && words[0] == "--version") {
+        o.version = true;
+        return o;
+    }
     for (const Group &g : wstool::parseGroups(words)) {
         if (g.name.empty())
             throw UsageError("unexpected \"" + g.words.front() + "\" outside a switch group");

@@ -26,6 +26,7 @@ struct Boost {
 
 struct Options {
     bool help = false;
+    bool version = false; // --version
 
     // -core(
     std::string input;

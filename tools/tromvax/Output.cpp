@@ -5,9 +5,7 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 using wstool::ToolError;
 using wstool::avCheck;
@@ -23,15 +21,9 @@ std::string cannotWrite(const std::string &target, int err)
 
 } // namespace
 
-WavWriter::WavWriter(const std::string &target) : file_(target), pkt_(wstool::makePacket())
+WavWriter::WavWriter(const std::string &target)
+    : file_(target), ctx_(wstool::openMuxer("wav", file_)), pkt_(wstool::makePacket())
 {
-    AVFormatContext *raw = nullptr;
-    avCheck(avformat_alloc_output_context2(&raw, nullptr, "wav", file_.tempPath().c_str()),
-            "cannot write " + target);
-    ctx_.reset(raw);
-    const int err = avio_open(&ctx_->pb, file_.tempPath().c_str(), AVIO_FLAG_WRITE);
-    if (err < 0)
-        throw ToolError(cannotWrite(target, err));
 }
 
 WavWriter::~WavWriter() = default;
@@ -152,27 +144,13 @@ void WavWriter::writePcm(const AVFrame *frame)
 
 void WavWriter::finish()
 {
-    avCheck(av_write_trailer(ctx_.get()), "cannot write " + file_.target());
-    checkIo();
-    const int err = avio_closep(&ctx_->pb);
-    if (err < 0)
-        throw ToolError(cannotWrite(file_.target(), err));
-    if (!file_.commit())
-        throw ToolError("cannot write " + file_.target() + ": " + std::strerror(errno));
+    wstool::finishOutput(ctx_.get(), file_.target());
+    file_.commit();
 }
 
-PayloadWriter::PayloadWriter(const std::string &target) : file_(target)
-{
-    const int err = avio_open(&io_, file_.tempPath().c_str(), AVIO_FLAG_WRITE);
-    if (err < 0)
-        throw ToolError(cannotWrite(target, err));
-}
+PayloadWriter::PayloadWriter(const std::string &target) : file_(target), io_(wstool::openFileIo(file_)) {}
 
-PayloadWriter::~PayloadWriter()
-{
-    if (io_)
-        avio_closep(&io_);
-}
+PayloadWriter::~PayloadWriter() { wstool::closeFileIo(&io_); }
 
 void PayloadWriter::write(const AVPacket *pkt)
 {
@@ -184,14 +162,10 @@ void PayloadWriter::write(const AVPacket *pkt)
 
 void PayloadWriter::finish()
 {
-    avio_flush(io_);
-    if (io_->error < 0)
-        throw ToolError(cannotWrite(file_.target(), io_->error));
-    const int err = avio_closep(&io_);
+    const int err = wstool::closeFileIo(&io_);
     if (err < 0)
         throw ToolError(cannotWrite(file_.target(), err));
-    if (!file_.commit())
-        throw ToolError("cannot write " + file_.target() + ": " + std::strerror(errno));
+    file_.commit();
 }
 
 void PeakMeter::add(const AVFrame *frame, int from)

@@ -1,6 +1,6 @@
 // What a run writes: a PCM WAV file, a copied elementary stream, or nothing
-// but a peak measurement. Files are written under a temporary name and
-// renamed into place only when complete.
+// but a peak measurement. Files appear under their name only when complete
+// (see AtomicFile).
 #pragma once
 
 #include "AtomicFile.h"

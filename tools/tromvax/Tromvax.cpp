@@ -22,10 +22,6 @@
 #include <memory>
 #include <optional>
 
-#ifndef TROMVAX_VERSION
-#define TROMVAX_VERSION "0"
-#endif
-
 using wstool::ToolError;
 using wstool::ToolLog;
 using wstool::UsageError;
@@ -103,46 +99,41 @@ private:
 };
 
 // The input of a split part with the audio its span note carries before and
-// after it, in a temporary file beside the output; removed when done.
+// after it, in a file beside the output that is never named (where the file
+// system allows) and is gone when done.
 class JoinedInput {
 public:
     JoinedInput(const std::string &output, const std::string &part, const std::vector<uint8_t> &before,
                 const std::vector<uint8_t> &after)
+        : file_(output + ".in")
     {
-        const size_t dot = part.find_last_of("./");
-        path_ = output + ".in" + (dot != std::string::npos && part[dot] == '.' ? part.substr(dot) : "");
         std::FILE *in = std::fopen(part.c_str(), "rb");
         if (!in)
             throw ToolError("cannot open " + part + ": " + std::strerror(errno));
         std::unique_ptr<std::FILE, int (*)(std::FILE *)> inHolder(in, &std::fclose);
-        std::FILE *out = std::fopen(path_.c_str(), "wb");
-        if (!out)
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
-        bool ok = before.empty() || std::fwrite(before.data(), 1, before.size(), out) == before.size();
+        wstool::StreamPtr out = file_.stream();
+        bool ok = before.empty() || std::fwrite(before.data(), 1, before.size(), out.get()) == before.size();
         std::vector<char> buf(1 << 20);
         for (size_t n; ok && (n = std::fread(buf.data(), 1, buf.size(), in)) > 0;)
-            ok = std::fwrite(buf.data(), 1, n, out) == n;
-        ok = ok && !std::ferror(in);
-        ok = ok && (after.empty() || std::fwrite(after.data(), 1, after.size(), out) == after.size());
+            ok = std::fwrite(buf.data(), 1, n, out.get()) == n;
+        if (std::ferror(in))
+            throw ToolError("cannot read " + part + ": " + std::strerror(errno));
+        ok = ok && (after.empty() || std::fwrite(after.data(), 1, after.size(), out.get()) == after.size());
         const int err = errno;
-        if (std::fclose(out) != 0 || !ok) {
-            std::remove(path_.c_str());
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(ok ? errno : err));
-        }
+        if (std::fclose(out.release()) != 0 || !ok)
+            throw ToolError("cannot write " + file_.target() + ": " + std::strerror(ok ? errno : err));
     }
-    ~JoinedInput() { std::remove(path_.c_str()); }
-    JoinedInput(const JoinedInput &) = delete;
-    JoinedInput &operator=(const JoinedInput &) = delete;
-    const std::string &path() const { return path_; }
+    // A path the demuxer opens it by.
+    std::string path() const { return file_.readPath(); }
 
 private:
-    std::string path_;
+    wstool::AtomicFile file_; // never committed
 };
 
 Runner::Source Runner::open(bool report)
 {
     Source s;
-    s.dmx = std::make_unique<Demuxer>(inputPath_);
+    s.dmx = std::make_unique<Demuxer>(inputPath_, o_.input);
     AVStream *st = s.dmx->selectAudio(o_.substream);
     s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
     if (report)
@@ -606,6 +597,10 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
         out << helpText();
         return kOk;
     }
+    if (o.version) {
+        out << wstool::versionText("tromvax") << "\n";
+        return kOk;
+    }
 
     ToolLog log;
     if (!o.logPath.empty() && !log.open(o.logPath, o.logAppend)) {
@@ -615,7 +610,7 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
     wstool::AvLogRoute route(log);
     const auto start = Clock::now();
     try {
-        log.line("tromvax " TROMVAX_VERSION " (libavcodec " LIBAVCODEC_IDENT ")");
+        log.line(wstool::versionText("tromvax") + " (libavcodec " LIBAVCODEC_IDENT ")");
         log.line("Command: " + commandText(words));
         if (!o.profile.empty())
             log.line("Profile: " + o.profile);
