@@ -140,6 +140,13 @@ JobResult JobPipeline::runSteps()
         throw Failure(JobResult::Outcome::Refused,
                       QStringLiteral("Refused: the output file %1 is the input file; choose another output name.")
                           .arg(s.output));
+    // A link is written through; a device, FIFO, socket or folder is never
+    // replaced.
+    if (const QFileInfo target(s.output); target.exists() && !target.isFile())
+        throw Failure(JobResult::Outcome::Refused,
+                      QStringLiteral("Refused: the output %1 is not a regular file (a folder, device, FIFO or socket); "
+                                     "choose a file name.")
+                          .arg(s.output));
     if (!host_.batchVisible() && QFileInfo::exists(s.output) && !host_.confirmOverwrite(s.output))
         return {JobResult::Outcome::Cancelled, {}};
 
@@ -261,6 +268,10 @@ JobResult JobPipeline::runSteps()
         const QDateTime beforeTime = before.exists() ? before.lastModified() : QDateTime();
         const ToolOutcome o = runCommand(joinCommand(s, files));
         setCommand(QString());
+        // A joiner ended while it replaced the output may leave its partial
+        // file under the name it uses beside the output.
+        if (!o.succeeded() && o.pid > 0)
+            QFile::remove(s.output + QStringLiteral(".part") + QString::number(o.pid));
         const QString step = QStringLiteral("joining the parts");
         checkTool(o, step, s.kardune);
         checkFile(s.output, step);

@@ -113,6 +113,7 @@ ToolOutcome runTool(const QString &program, const QStringList &arguments, const 
         return out;
     }
     out.started = true;
+    out.pid = process.processId();
 
     ActiveRun run{&process};
     {

@@ -34,6 +34,7 @@ struct ToolOutcome {
     QStringList arguments; // its arguments
     QString error;         // why it could not be started; empty otherwise
     QString lastErrorLine; // the last non-empty line it wrote on standard error
+    qint64 pid = 0;        // its process id once started
 
     // Started, ended by itself and reported success.
     bool succeeded() const { return started && !crashed && !stopped && exitCode == 0; }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace e2e;
@@ -129,6 +130,27 @@ TEST_F(Ownership, TheSourceIsNeverTheOutput)
         EXPECT_TRUE(r.err.contains(QStringLiteral("is the input file"))) << r.err.toStdString();
         EXPECT_EQ(readFile(src), before);
     }
+    EXPECT_EQ(box.leftovers(), QStringList());
+}
+
+TEST_F(Ownership, ALinkAsOutputIsWrittenThroughAndAFifoIsRefused)
+{
+    const QString src = ac3(QStringLiteral("film.ac3"), 6);
+    const QString target = box.path(QStringLiteral("target.aac")), link = box.path(QStringLiteral("link.aac"));
+    ASSERT_TRUE(writeFile(target, "old"));
+    ASSERT_TRUE(QFile::link(target, link));
+    RunResult r = box.convert(src, link);
+    EXPECT_EQ(r.code, 0) << r.all().toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_NEAR(seconds(target), 6.0, 0.05);
+
+    const QString fifo = box.path(QStringLiteral("fifo.aac"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    r = box.convert(src, fifo);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is not a regular file"))) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_TRUE(QFileInfo(fifo).exists());
     EXPECT_EQ(box.leftovers(), QStringList());
 }
 
