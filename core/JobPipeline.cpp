@@ -136,6 +136,10 @@ JobResult JobPipeline::runSteps()
     const QStringList segments = s.segments(&splitError);
     if (!splitError.isEmpty())
         throw Failure(JobResult::Outcome::Refused, splitError);
+    if (s.mpeg4Output() && (s.wavHeaderTicked || s.encoder.adif))
+        throw Failure(JobResult::Outcome::Refused,
+                      QStringLiteral("Refused: \"Add Wave header to output\" and \"Use ADIF header\" do not apply to "
+                                     "an MPEG-4 audio (.m4a) output; untick them or choose an .aac output."));
     if (wsplatform::sameFile(s.input, s.output))
         throw Failure(JobResult::Outcome::Refused,
                       QStringLiteral("Refused: the output file %1 is the input file; choose another output name.")

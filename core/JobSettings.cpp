@@ -14,6 +14,8 @@ constexpr int kMaxParts = 9999;
 
 } // namespace
 
+bool JobSettings::mpeg4Output() const { return output.right(4).toLower() == QLatin1String(".m4a"); }
+
 bool JobSettings::vobSource() const { return input.right(4).toLower() == QLatin1String(".vob"); }
 
 QStringList JobSettings::segments(QString *error) const
@@ -90,6 +92,7 @@ JobSettings readJobSettings(const ws::OptionModel &o)
     s.encoder.adif = o.value(QStringLiteral("aacmore"), 0) != 0;
     s.encoder.adifSwitch = o.control(QStringLiteral("aacmore"), 0).tag;
     s.wavHeader = check("addriff");
+    s.wavHeaderTicked = o.value(QStringLiteral("addriff")) != 0;
 
     s.logPath = wsplatform::userDataFolder() + wsplatform::pathSeparator() + text("LOGFILEVAL", 0);
     s.appendLog = check("LOGFILE", 1);

@@ -62,6 +62,11 @@ struct JobSettings {
 
     EncoderSettings encoder;
     bool wavHeader = false; // "Add Wave header to output"
+    // The boxes ticked, even where greyed: an MPEG-4 output refuses them.
+    bool wavHeaderTicked = false;
+
+    // An MPEG-4 audio file (".m4a", any case) rather than ADTS.
+    bool mpeg4Output() const;
 
     // The log in the per-user data folder.
     QString logPath;

@@ -85,6 +85,8 @@ void OptionModel::setText(Control &c, const QString &text)
     changed(c);
     if (c.name == QLatin1String("InputFile"))
         InputFile_Change();
+    else if (c.name == QLatin1String("OutputFile"))
+        OutputFile_Change();
 }
 
 void OptionModel::setValue(Control &c, int value)
@@ -406,6 +408,14 @@ void OptionModel::InputFile_Change()
         setVisible(avDelay, false);
         setValue(avDelay, 0);
     }
+}
+
+void OptionModel::OutputFile_Change()
+{
+    // A WAVE header and an ADIF header have no place in an MPEG-4 file.
+    const bool mpeg4 = lowerTail(text(QStringLiteral("OutputFile")), 4) == QLatin1String(".m4a");
+    setEnabled(control(QStringLiteral("addriff")), !mpeg4);
+    setEnabled(control(QStringLiteral("aacmore"), 0), !mpeg4);
 }
 
 void OptionModel::TempFolder_LostFocus()

@@ -87,6 +87,7 @@ public:
     void aac_Click();
     void aaccmb_Click();
     void InputFile_Change();
+    void OutputFile_Change();
     void TempFolder_LostFocus();
 
     // Settings store: load at start, save when the window closes.

@@ -3,6 +3,8 @@
 #include "JobPipeline.h"
 #include "OptionModel.h"
 
+using ws::Control;
+
 namespace wsbatch {
 
 OptionBatchHost::OptionBatchHost(ws::OptionModel &options, std::function<void()> runJob, QWidget *mainWindow)
@@ -17,7 +19,13 @@ void OptionBatchHost::setInputFile(const QString &path)
 
 void OptionBatchHost::setOutputFile(const QString &path)
 {
-    options_.setText(options_.control(QStringLiteral("OutputFile")), path);
+    // The batch makes the kind of file the main window's output names:
+    // MPEG-4 audio when that ends in ".m4a", else ADTS.
+    Control &output = options_.control(QStringLiteral("OutputFile"));
+    QString name = path;
+    if (output.text.right(4).toLower() == QLatin1String(".m4a") && name.right(4).toLower() == QLatin1String(".aac"))
+        name = name.chopped(3) + QStringLiteral("m4a");
+    options_.setText(output, name);
 }
 
 void OptionBatchHost::setSubstream(const QString &id)

@@ -164,3 +164,13 @@ TEST_F(Interlocks, TempFolderAlwaysEndsWithSeparator)
     m.TempFolder_LostFocus();
     EXPECT_EQ(c("TempFolder").text, sep);
 }
+
+TEST_F(Interlocks, Mpeg4OutputGreysTheWaveAndAdifHeaders)
+{
+    for (const auto &[name, mpeg4] : {std::pair{"film.m4a", true}, {"FILM.M4A", true}, {"film.aac", false},
+                                      {"m4a", false}}) {
+        m.setText(c("OutputFile"), QLatin1String(name));
+        EXPECT_EQ(c("addriff").enabled, !mpeg4) << name;
+        EXPECT_EQ(c("aacmore", 0).enabled, !mpeg4) << name;
+    }
+}

@@ -511,3 +511,18 @@ TEST_F(Pipeline, NoSecondJobWhileOneRuns)
     EXPECT_EQ(inner.outcome, JobResult::Outcome::Busy);
     EXPECT_FALSE(JobPipeline::isRunning());
 }
+
+TEST_F(Pipeline, Mpeg4OutputWithAWaveOrAdifHeaderIsRefused)
+{
+    set("InputFile", source("movie.ac3"));
+    set("OutputFile", dir.path() + "/movie.m4a");
+    for (const char *box : {"addriff", "aacmore"}) {
+        ws::Control &tick = m.control(QLatin1String(box), QLatin1String(box) == QLatin1String("aacmore") ? 0 : -1);
+        tick.value = 1; // ticked earlier, now greyed
+        const JobResult r = run();
+        EXPECT_EQ(r.outcome, JobResult::Outcome::Refused) << box;
+        EXPECT_TRUE(r.message.contains("do not apply to an MPEG-4 audio (.m4a) output")) << r.message.toStdString();
+        tick.value = 0;
+    }
+    EXPECT_TRUE(runs().isEmpty());
+}
