@@ -26,7 +26,7 @@ MessageBoxes &MessageBoxes::current()
 const QString WindowCommands::kInputFilter =
     QStringLiteral("Video Object (*.vob) |*.vob|Windows Audio (*.wav) | *.wav|Dolby Digital Audio (*.ac3) | "
                    "*.ac3|Mpeg Audio (*.mp2;*.mp3;*.mpa) | *.mp2;*.mp3;*.mpa");
-const QString WindowCommands::kOutputFilter = QStringLiteral("Advanced Audio Coding (*.aac) | *.aac");
+const QString WindowCommands::kOutputFilter = QStringLiteral("AAC (ADTS) | *.aac|MPEG-4 audio | *.m4a");
 
 QString WindowCommands::toolFilter(const QString &control)
 {
@@ -74,10 +74,16 @@ void WindowCommands::OutputFile_DblClick()
     Control &output = options_.control(QStringLiteral("OutputFile"));
     dialogs_.Filter(kOutputFilter);
     dialogs_.FileName(output.text);
-    dialogs_.FilterIndex(1);
+    const auto isMpeg4 = [](const QString &name) { return name.right(4).toLower() == QLatin1String(".m4a"); };
+    dialogs_.FilterIndex(isMpeg4(output.text) ? 2 : 1);
     if (!show(true))
         return;
-    options_.setText(output, dialogs_.FileName());
+    // The name's extension follows the kind of file chosen.
+    QString name = dialogs_.FileName();
+    const QString ext = dialogs_.FilterIndex() == 2 ? QStringLiteral(".m4a") : QStringLiteral(".aac");
+    if (name.right(4).toLower() == QLatin1String(".aac") || isMpeg4(name))
+        name.chop(4);
+    options_.setText(output, name + ext);
     options_.setOutputChosen(true);
 }
 

@@ -66,6 +66,8 @@ std::optional<QString> QtDialogProvider::chooseFile(const FileRequest &r)
         dialog.selectFile(r.name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    if (r.chosenFilter && !r.nameFilters.isEmpty())
+        *r.chosenFilter = int(r.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
     return dialog.selectedFiles().constFirst();
 }
 

@@ -29,6 +29,7 @@ public:
         int filterIndex = 1;     // 1-based; out of range selects the first
         QString defaultSuffix;
         quint32 flags = 0;       // file dialog flag bits (see FileDialogs.h)
+        int *chosenFilter = nullptr; // when set: the 1-based filter chosen
     };
 
     // The chosen path; nothing when cancelled.

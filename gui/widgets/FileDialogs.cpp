@@ -178,6 +178,7 @@ int FileDialogs::showFile(bool save)
     request.filterIndex = record.filterIndex;
     request.defaultSuffix = record.defaultExt;
     request.flags = record.flags;
+    request.chosenFilter = &filterIndex_;
     const std::optional<QString> chosen = dialogProvider().chooseFile(request);
     if (!chosen || chosen->isEmpty()) {
         retValue_ = 0;

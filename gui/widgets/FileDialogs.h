@@ -106,7 +106,7 @@ public:
     // An about box for AppName with DialogPrompt as extra text and hIcon.
     int ShowAbout();
     // Open and save dialogs: on success FileTitle and then FileName take the
-    // chosen file; FilterIndex is not updated from the dialog.
+    // chosen file, and FilterIndex the filter chosen where the dialog says.
     int ShowOpen();
     int ShowSave();
     // Opens HelpFile with the desktop (a path or an address); HelpCommand and

@@ -17,6 +17,7 @@ namespace wstest {
 class ScriptedDialogs : public ws::DialogProvider {
 public:
     std::optional<QString> file; // answer of the next file dialog; nothing cancels
+    std::optional<int> filter;   // the filter the user picks there, if any
     ws::DialogProvider::FileRequest lastRequest;
     QStringList calls;
 
@@ -24,6 +25,8 @@ public:
     {
         calls << (request.save ? QStringLiteral("save") : QStringLiteral("open"));
         lastRequest = request;
+        if (filter && request.chosenFilter)
+            *request.chosenFilter = *filter;
         return file;
     }
     std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &) override { return {}; }

@@ -95,6 +95,20 @@ TEST_F(Commands, OutputPickerFixesTheOutputName)
     EXPECT_EQ(text("OutputFile"), dir.filePath("chosen.aac"));
     m().setText(m().control(QStringLiteral("InputFile")), file("other.ac3"));
     EXPECT_EQ(text("OutputFile"), dir.filePath("chosen.aac"));
+
+    // Both kinds are offered; the name's extension follows the kind picked.
+    EXPECT_EQ(desktop.dialogs.lastRequest.nameFilters.size(), 2);
+    for (const auto &[typed, filter, result] : {std::tuple{"a.aac", 2, "a.m4a"}, {"b", 2, "b.m4a"}, {"c.M4A", 1, "c.aac"},
+                                                {"d.m4a", 2, "d.m4a"}}) {
+        desktop.dialogs.file = dir.filePath(QLatin1String(typed));
+        desktop.dialogs.filter = filter;
+        window->commands().OutputFile_DblClick();
+        EXPECT_EQ(text("OutputFile"), dir.filePath(QLatin1String(result))) << typed;
+    }
+    // The dialog opens on the kind of the current output.
+    desktop.dialogs.file.reset();
+    window->commands().OutputFile_DblClick();
+    EXPECT_EQ(desktop.dialogs.lastRequest.filterIndex, 2);
 }
 
 TEST_F(Commands, ToolPickersAndDesktopCommands)
