@@ -155,7 +155,7 @@ MainWindow::MainWindow(QWidget *parent)
     commands_ = std::make_unique<WindowCommands>(*model_, *dialogs_, this);
     connect(this, &MainWindow::runRequested, this, [this] { Command2_Click(); });
     connect(this, &MainWindow::playRequested, this, [this] { commands_->Command5_Click(); });
-    connect(this, &MainWindow::batchModeRequested, this, [this] { commands_->Command1_Click(); });
+    connect(this, &MainWindow::batchModeRequested, this, [this] { openBatch({}); });
     connect(this, &MainWindow::inputFileClicked, this, [this] { commands_->InputFile_Click(); });
     connect(this, &MainWindow::outputFileDoubleClicked, this, [this] { commands_->OutputFile_DblClick(); });
     connect(this, &MainWindow::tromvaxClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("Tromvax")); });
