@@ -193,7 +193,10 @@ MainWindow::MainWindow(QWidget *parent)
         wsjob::Workspace::removeAll();
     });
 
-    // Room for long paths, within the screen.
+    // Room for long paths, within the screen. Layouts measured before the
+    // captions were filled in are measured again first.
+    for (QLayout *layout : findChildren<QLayout *>())
+        layout->invalidate();
     QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 175, 0));
     if (const QScreen *screen = this->screen())
         size = size.boundedTo(screen->availableSize());
