@@ -1,6 +1,7 @@
 #include "JobPipeline.h"
 
 #include "JobCommands.h"
+#include "LogRotation.h"
 #include "LogScan.h"
 #include "NumberText.h"
 #include "OptionModel.h"
@@ -151,8 +152,19 @@ JobResult JobPipeline::runSteps()
                       QStringLiteral("Refused: the output %1 is not a regular file (a folder, device, FIFO or socket); "
                                      "choose a file name.")
                           .arg(s.output));
+    const std::pair<QString, const char *> tools[] = {
+        {s.tromvax, "tromvax"}, {s.kardune, "kardune"}, {s.aacenc, "aacenc"}};
+    for (const auto &[path, name] : tools)
+        if (path.trimmed().isEmpty())
+            throw Failure(JobResult::Outcome::Refused,
+                          QStringLiteral("Refused: no path set for %1 in Locations.").arg(QLatin1String(name)));
     if (!host_.batchVisible() && QFileInfo::exists(s.output) && !host_.confirmOverwrite(s.output))
         return {JobResult::Outcome::Cancelled, {}};
+
+    // A log that has grown past its limit is moved aside before this job's
+    // tools write to it.
+    if (QString why; !rotateLog(s.logPath, &why))
+        throw Failure(JobResult::Outcome::Failed, QStringLiteral("Failed: the log passed 10 MB and %1.").arg(why));
 
     // 2. The job's private workspace; removed whole when the job ends.
     if (!QFileInfo(s.tempFolder).isDir())

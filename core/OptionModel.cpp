@@ -6,6 +6,8 @@
 
 #include <QSettings>
 
+#include <optional>
+
 #include <stdexcept>
 
 namespace ws {
@@ -40,6 +42,7 @@ Control &OptionModel::add(Control c)
     controls_.push_back(std::make_unique<Control>(std::move(c)));
     Control *p = controls_.back().get();
     byKey_.insert(p->key(), p);
+    designText_.insert(p, p->text);
     return *p;
 }
 
@@ -454,7 +457,7 @@ void OptionModel::loadSettings(QSettings &store)
     store.beginGroup(kGroup);
     const bool current = storedText(store, kVersionKey, {}) == QLatin1String(kVersion);
     QString boxes = storedText(store, kBoxesKey, kDefaultBoxes);
-    QString values = storedText(store, kValuesKey, {});
+    const QString values = storedText(store, kValuesKey, {});
     const QString target = storedText(store, kLoudnessKey, {});
     store.endGroup();
 
@@ -463,18 +466,23 @@ void OptionModel::loadSettings(QSettings &store)
     setText(targetBox, targetBox.items.contains(target) ? target : targetBox.items.first());
 
     if (current) {
+        QStringList refused;
+        const std::vector<std::optional<QString>> texts = storedValues(values, &refused);
+        size_t v = 0;
         int i = 0;
         for (const auto &c : controls_) {
             if (c->isValue()) {
-                const qsizetype p = values.indexOf(kSeparator);
-                if (p >= 0)
-                    setText(*c, values.left(p));
-                values.remove(0, p >= 0 ? p + 2 : 1);
+                if (const auto &text = texts[v++])
+                    setText(*c, *text);
             } else if (c->isSwitch()) {
                 setValue(*c, i < boxes.size() && boxes.at(i) == QLatin1Char('1') ? 1 : 0);
                 ++i;
             }
         }
+        if (!refused.isEmpty())
+            setCaption(control(QStringLiteral("Status")),
+                       QStringLiteral("Stored options: a value held the separator %1; %2 set back to the default.")
+                           .arg(kSeparator, refused.join(QStringLiteral(", "))));
         if (!boxes.isEmpty()) {
             const QChar last = boxes.back();
             if (last.isDigit())
@@ -486,13 +494,79 @@ void OptionModel::loadSettings(QSettings &store)
     aaccmb_Click();
 }
 
+namespace {
+
+// Whether a stored combo text is one of its items or the text it starts
+// with: the anchors that tell how a record with a stray separator lines up.
+bool offeredText(const Control &c, const QString &text, const QString &design)
+{
+    return text == design || c.items.contains(text);
+}
+
+} // namespace
+
+std::vector<std::optional<QString>> OptionModel::storedValues(const QString &record, QStringList *refused) const
+{
+    const std::vector<Control *> fields = valueControls();
+    const auto count = qsizetype(fields.size());
+    std::vector<std::optional<QString>> out(fields.size());
+    QStringList pieces = record.split(kSeparator);
+    pieces.removeLast(); // what follows the last separator belongs to no value
+
+    if (pieces.size() <= count) {
+        // Every value read in turn; a short record leaves the rest as they are.
+        for (qsizetype j = 0; j < pieces.size(); ++j)
+            out[size_t(j)] = pieces.at(j);
+        return out;
+    }
+
+    // One more piece than values: a single value held the separator. Values
+    // before it line up from the front of the record, values after it from
+    // the back. Where it was is told by the combos, whose stored texts are
+    // ones they offer; every place those allow is refused. With more pieces
+    // than that, no value can be placed for certain.
+    const qsizetype extra = pieces.size() - count;
+    qsizetype first = 0, last = count - 1;
+    if (extra == 1) {
+        first = count;
+        last = -1;
+        for (qsizetype broken = 0; broken < count; ++broken) {
+            bool fits = true;
+            for (qsizetype j = 0; j < count && fits; ++j) {
+                const Control &c = *fields[size_t(j)];
+                if (j != broken && c.kind == Kind::ComboBox)
+                    fits = offeredText(c, pieces.at(j < broken ? j : j + extra), designText(c));
+            }
+            if (fits) {
+                first = std::min(first, broken);
+                last = std::max(last, broken);
+            }
+        }
+        if (last < 0) {
+            first = 0;
+            last = count - 1;
+        }
+    }
+    for (qsizetype j = 0; j < count; ++j) {
+        if (j < first) {
+            out[size_t(j)] = pieces.at(j);
+        } else if (j > last) {
+            out[size_t(j)] = pieces.at(j + extra);
+        } else {
+            out[size_t(j)] = designText(*fields[size_t(j)]);
+            *refused << fields[size_t(j)]->key();
+        }
+    }
+    return out;
+}
+
 void OptionModel::saveSettings(QSettings &store) const
 {
     QString boxes;
     QString values;
     for (const auto &c : controls_) {
         if (c->isValue())
-            values += c->text + kSeparator;
+            values += (c->text.contains(kSeparator) ? designText(*c) : c->text) + kSeparator;
         else if (c->isSwitch())
             boxes += QString::number(std::abs(c->value));
     }
@@ -505,6 +579,8 @@ void OptionModel::saveSettings(QSettings &store) const
     store.endGroup();
     store.sync();
 }
+
+QString OptionModel::storeSeparator() { return kSeparator; }
 
 std::unique_ptr<QSettings> openUserSettings()
 {

@@ -14,6 +14,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QSettings;
@@ -90,9 +91,18 @@ public:
     void OutputFile_Change();
     void TempFolder_LostFocus();
 
-    // Settings store: load at start, save when the window closes.
+    // Settings store: load at start, save when the window closes. The saved
+    // values are stored as one record, each followed by storeSeparator(); a
+    // value holding the separator is never written (its design text is
+    // written instead), and a record that holds one more separator than it
+    // has values is read without shifting: the values that cannot be placed
+    // for certain go back to their design texts and the Status says so.
     void loadSettings(QSettings &store);
     void saveSettings(QSettings &store) const;
+    // The text a control starts with.
+    QString designText(const Control &c) const { return designText_.value(&c); }
+
+    static QString storeSeparator(); // "|\"
 
     static QString separator(); // "/" here, "\\" on Windows builds
     static constexpr const char *kVersion = "0.51";
@@ -108,8 +118,14 @@ private:
     void changed(Control &c) { emit controlChanged(&c); }
     void appendPair(wsjob::SwitchList &out, const Control &sw, const Control &val) const;
 
+    // The stored record's text for each saved value, in stored order;
+    // nothing for a value the record does not reach. `refused` gets the
+    // keys of values that cannot be placed for certain.
+    std::vector<std::optional<QString>> storedValues(const QString &record, QStringList *refused) const;
+
     std::vector<std::unique_ptr<Control>> controls_;
     QHash<QString, Control *> byKey_;
+    QHash<const Control *, QString> designText_;
     bool outputChosen_ = false;
     bool cancelError_ = false;
 };

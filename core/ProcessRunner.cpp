@@ -57,14 +57,16 @@ ToolOutcome runTool(const QString &program, const QStringList &arguments, const 
     ToolOutcome out;
     out.program = program;
     out.arguments = arguments;
-    if (program.isEmpty()) {
-        out.error = QStringLiteral("no program given");
+    if (program.trimmed().isEmpty()) {
+        out.error = QStringLiteral("no path set");
         return out;
     }
 
     const QString path = wsplatform::findProgram(program);
     if (path.isEmpty()) {
-        out.error = QStringLiteral("program not found: %1").arg(program);
+        const QString file = wsplatform::findNonExecutable(program);
+        out.error = file.isEmpty() ? QStringLiteral("program not found: %1").arg(program)
+                                   : QStringLiteral("not executable: %1").arg(file);
         return out;
     }
     out.program = path;

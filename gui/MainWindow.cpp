@@ -4,6 +4,8 @@
 
 #include "FileDialogs.h"
 #include "BatchWindow.h"
+#include "ComboBoxNames.h"
+#include "DesktopFonts.h"
 #include "OptionBatchHost.h"
 #include "DesktopLinks.h"
 #include "LinkLabel.h"
@@ -23,7 +25,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -37,6 +38,7 @@
 #include <QStyle>
 #include <QSettings>
 #include <QStyleOptionGroupBox>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -55,6 +57,7 @@ public:
     {
         if (c != title_) {
             title_ = c;
+            setProperty("titleColour", c); // for checks of what is drawn
             update();
         }
     }
@@ -75,11 +78,30 @@ private:
     QColor title_;
 };
 
-QFont fixedFont()
+QFont fixedFont() { return fixedPitchFont(QStringLiteral("Courier New")); }
+
+// Refuses any text that holds the settings store's separator, so that a
+// saved value can never shift the stored record.
+class StoreSafeText : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        return input.contains(OptionModel::storeSeparator()) ? Invalid : Acceptable;
+    }
+};
+
+// A caption as one line for screen readers: line breaks and the runs of
+// blanks that value boxes lie over read as single blanks.
+QString spokenCaption(const QString &caption) { return caption.simplified(); }
+
+// The colour a control's stored colour value is shown in on `back`: a
+// system colour as the palette has it, a fixed one moved to a lightness that
+// reads there (its hue kept).
+QColor shownColour(Colour value, const QPalette &palette, const QColor &back)
 {
-    if (QFontDatabase::hasFamily(QStringLiteral("Courier New")))
-        return QFont(QStringLiteral("Courier New"));
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QColor colour = systemColor(value, palette);
+    return isSystemColor(value) ? colour : readableOn(colour, back);
 }
 
 // Label captions break lines with CR LF; the widget shows plain line breaks.
@@ -133,6 +155,7 @@ MainWindow::MainWindow(QWidget *parent)
       })
 {
     setWindowTitle(QStringLiteral("Wavesmithy v0.51"));
+    nameComboBoxesByTheirCaption();
 
     for (const auto &c : model_->controls()) {
         QWidget *widget = createWidget(*c);
@@ -155,7 +178,7 @@ MainWindow::MainWindow(QWidget *parent)
     commands_ = std::make_unique<WindowCommands>(*model_, *dialogs_, this);
     connect(this, &MainWindow::runRequested, this, [this] { Command2_Click(); });
     connect(this, &MainWindow::playRequested, this, [this] { commands_->Command5_Click(); });
-    connect(this, &MainWindow::batchModeRequested, this, [this] { commands_->Command1_Click(); });
+    connect(this, &MainWindow::batchModeRequested, this, [this] { openBatch({}); });
     connect(this, &MainWindow::inputFileClicked, this, [this] { commands_->InputFile_Click(); });
     connect(this, &MainWindow::outputFileDoubleClicked, this, [this] { commands_->OutputFile_DblClick(); });
     connect(this, &MainWindow::tromvaxClicked, this, [this] { commands_->ToolPicker_Click(QStringLiteral("Tromvax")); });
@@ -170,7 +193,10 @@ MainWindow::MainWindow(QWidget *parent)
         wsjob::Workspace::removeAll();
     });
 
-    // Room for long paths, within the screen.
+    // Room for long paths, within the screen. Layouts measured before the
+    // captions were filled in are measured again first.
+    for (QLayout *layout : findChildren<QLayout *>())
+        layout->invalidate();
     QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 175, 0));
     if (const QScreen *screen = this->screen())
         size = size.boundedTo(screen->availableSize());
@@ -208,6 +234,8 @@ QWidget *MainWindow::createWidget(Control &c)
 
     case Kind::TextBox: {
         auto *edit = new QLineEdit;
+        if (c.isValue())
+            edit->setValidator(new StoreSafeText(edit));
         connect(edit, &QLineEdit::textEdited, this, [this, ctl](const QString &t) { model_->setText(*ctl, t); });
         edit->installEventFilter(this);
         return edit;
@@ -221,6 +249,8 @@ QWidget *MainWindow::createWidget(Control &c)
         combo->setCompleter(nullptr);
         combo->addItems(c.items);
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        if (c.isValue())
+            combo->setValidator(new StoreSafeText(combo));
         // Keys reach the combo first (its text is a focus proxy) and the
         // combo hands them to its text directly, so both are watched.
         QLineEdit *edit = combo->lineEdit();
@@ -300,6 +330,7 @@ QWidget *MainWindow::createWidget(Control &c)
         // The guide link and the companion-tools link, as stored on the window.
         auto *link = new LinkLabel(nullptr, c.name);
         link->ReadProperties(storedForm(c.name));
+        linkColours_.insert(link, {link->ForeColor(), link->LinkColor(), link->DropColor()});
         link->URL(c.name == QLatin1String("EtsLinkLabel2") ? guideUrl().toString()
                                                            : guideUrl(QStringLiteral("companion-tools")).toString());
         return link;
@@ -314,8 +345,7 @@ QWidget *MainWindow::createWidget(Control &c)
 
     case Kind::Button: {
         auto *button = new QPushButton;
-        if (QFontDatabase::hasFamily(QStringLiteral("Arial")))
-            button->setFont(QFont(QStringLiteral("Arial"), button->font().pointSize()));
+        button->setFont(proportionalFont(QFont(QStringLiteral("Arial"), button->font().pointSize())));
         const QString &n = c.name;
         if (n == QLatin1String("Command2")) {
             QFont f = button->font();
@@ -406,12 +436,26 @@ void MainWindow::refresh(Control *c)
     widget->setEnabled(c->enabled);
     outer_.value(c, widget)->setVisible(c->visible);
     applyColours(*c, widget);
+    widget->setAccessibleName(spokenName(*c));
+}
+
+QString MainWindow::spokenName(const Control &c) const
+{
+    // A value box is named by the caption of its row.
+    if (const auto row = rowCaption_.find(&c); row != rowCaption_.end())
+        return spokenCaption(*row);
+    if (c.name == QLatin1String("text1")) // its caption is the command line itself
+        return spokenCaption(model_->control(QStringLiteral("Frame7")).caption);
+    return spokenCaption(c.caption);
 }
 
 void MainWindow::applyColours(const Control &c, QWidget *widget)
 {
+    // Fixed colours keep their hue and are shown at a lightness that reads
+    // on the palette in use; text on a fixed background gets a fixed colour.
     const QPalette style = QApplication::palette(widget);
-    const QColor fore = systemColor(c.foreColor, style);
+    const QColor window = style.color(QPalette::Active, QPalette::Window);
+    const QColor fore = shownColour(c.foreColor, style, window);
     QPalette pal = widget->palette();
     switch (c.kind) {
     case Kind::Frame:
@@ -422,14 +466,16 @@ void MainWindow::applyColours(const Control &c, QWidget *widget)
         // The back colour shows also while the box is disabled, the text
         // colour of a disabled box stays the style's grey.
         const QColor back = systemColor(c.backColor, style);
+        const QColor text = isSystemColor(c.backColor) ? systemColor(c.foreColor, style) : textColourOn(back);
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
             pal.setColor(group, QPalette::Base, back);
-        pal.setColor(QPalette::Active, QPalette::Text, fore);
-        pal.setColor(QPalette::Inactive, QPalette::Text, fore);
+        pal.setColor(QPalette::Active, QPalette::Text, text);
+        pal.setColor(QPalette::Inactive, QPalette::Text, text);
         break;
     }
     case Kind::LinkLabel:
-        return; // the link keeps its own link and shadow colours
+        applyLinkColours(static_cast<LinkLabel *>(widget));
+        return;
     case Kind::CheckBox:
     case Kind::OptionButton:
     case Kind::Label:
@@ -443,6 +489,25 @@ void MainWindow::applyColours(const Control &c, QWidget *widget)
         return;
     }
     widget->setPalette(pal);
+}
+
+void MainWindow::applyLinkColours(LinkLabel *link)
+{
+    const LinkColours stored = linkColours_.value(link);
+    const QPalette style = QApplication::palette(link);
+    link->BackColor(link->BackColor()); // the background follows the palette
+    const QColor back = link->colorOf(link->BackColor());
+    const auto shown = [&](quint32 value) {
+        return isSystemColor(value) ? value : colorRef(readableOn(systemColor(value, style), back));
+    };
+    link->ForeColor(shown(stored.fore));
+    link->LinkColor(shown(stored.link));
+    // The shadow stays on the background's side: a light one on a light
+    // background, the same at the other end of lightness on a dark one.
+    QColor drop = systemColor(stored.drop, style);
+    if (back.lightnessF() < 0.5f && drop.lightnessF() > back.lightnessF())
+        drop = QColor::fromHslF(std::max(0.0f, drop.hslHueF()), drop.hslSaturationF(), 1.0f - drop.lightnessF());
+    link->DropColor(colorRef(drop));
 }
 
 // --- Layout -----------------------------------------------------------------------
@@ -462,10 +527,16 @@ void MainWindow::buildLayout()
         grid->setColumnStretch(1, 1);
         return std::pair{box, grid};
     };
+    // The caption that names a value box for screen readers: its row's.
+    auto row = [this](const char *val, int valIndex, const QString &caption) {
+        rowCaption_.insert(&model_->control(QLatin1String(val), valIndex), caption);
+    };
+    auto captionOf = [this](const char *name, int index = -1) { return model_->control(QLatin1String(name), index).caption; };
     // A switch with its value box over the blanks of its caption; the field
     // shows and hides with the switch.
-    auto blankField = [this, &place](const char *sw, int swIndex, const char *val, int valIndex) {
+    auto blankField = [this, &place, &row](const char *sw, int swIndex, const char *val, int valIndex) {
         Control &swControl = model_->control(QLatin1String(sw), swIndex);
+        row(val, valIndex, swControl.caption);
         QWidget *button = w(sw, swIndex);
         QWidget *value = w(val, valIndex);
         auto *field = new BlankCaptionField(static_cast<QAbstractButton *>(button), value);
@@ -502,6 +573,13 @@ void MainWindow::buildLayout()
         loc->addWidget(place(w("Label6")), r, 0);
         loc->addWidget(place(w("aacenc")), r++, 1, 1, 2);
         auto *tempCaption = new QLabel(QStringLiteral("Temporary Folder"));
+        row("InputFile", -1, captionOf("Label2"));
+        row("substream", -1, model_->designText(model_->control(QStringLiteral("substream"))));
+        row("OutputFile", -1, captionOf("Label3"));
+        row("Tromvax", -1, captionOf("Label1"));
+        row("Kardune", -1, karduneCaption->text());
+        row("aacenc", -1, captionOf("Label6"));
+        row("TempFolder", -1, tempCaption->text());
         loc->addWidget(tempCaption, r, 0);
         loc->addWidget(place(w("TempFolder")), r++, 1, 1, 2);
         auto *links = new QHBoxLayout;
@@ -517,12 +595,14 @@ void MainWindow::buildLayout()
     log->addWidget(place(w("LOGFILEVAL", 0)), 0, 1);
     log->addWidget(place(w("LOGFILE", 1)), 1, 0, 1, 2);
     log->addWidget(place(w("LOGFILE", 2)), 2, 0, 1, 2);
+    row("LOGFILEVAL", 0, captionOf("LOGFILE", 0));
 
     // General.
     auto [generalBox, general] = frame("Frame8");
     general->addWidget(place(w("general", 0)), 0, 0, 1, 2);
     general->addWidget(place(w("Label4")), 1, 0);
     general->addWidget(place(w("priority")), 1, 1);
+    row("priority", -1, captionOf("Label4"));
 
     // Overall output configuration: gain and decoder, stream options, timing.
     auto [overallBox, overall] = frame("Frame3");
@@ -541,6 +621,10 @@ void MainWindow::buildLayout()
         overall->addWidget(place(w("azidcmb", 9)), r++, 1, 1, 2);
         overall->addWidget(place(w("Azid", 8)), r, 0);
         overall->addWidget(place(w("azidcmb", 8)), r++, 1, 1, 2);
+        row("AZIDVAL", 4, captionOf("AzidG", 0));
+        row("LoudnessTarget", -1, captionOf("LoudnessLabel"));
+        row("azidcmb", 9, captionOf("Azid", 9));
+        row("azidcmb", 8, captionOf("Azid", 8));
         overall->addWidget(w("Line1"), r++, 0, 1, 3);
         overall->addWidget(place(w("Azid", 6)), r++, 0, 1, 3);
         overall->addWidget(place(w("addriff")), r++, 0, 1, 3);
@@ -558,6 +642,7 @@ void MainWindow::buildLayout()
         auto *rate = new QHBoxLayout;
         rate->addWidget(blankField("OTA", 1, "FRCVAL", 0));
         QWidget *to = w("FRCVAL", 1);
+        row("FRCVAL", 1, captionOf("OTA", 1));
         to->setFixedWidth(boxWidth(to, 6));
         rate->addWidget(place(to));
         rate->addStretch(1);
@@ -569,6 +654,7 @@ void MainWindow::buildLayout()
     for (int i = 0; i <= 3; ++i) {
         downmix->addWidget(place(w("Azid", i)), i, 0);
         downmix->addWidget(place(narrow(w("AZIDVAL", i), 6)), i, 1, Qt::AlignLeft);
+        row("AZIDVAL", i, captionOf("Azid", i));
     }
 
     // AAC encoding.
@@ -579,6 +665,8 @@ void MainWindow::buildLayout()
     aac->addWidget(place(w("aaccmb", 1)), 1, 1);
     aac->addWidget(place(w("aacmore", 0)), 2, 0, 1, 2);
     aac->addWidget(place(w("info")), 3, 0, 1, 2);
+    row("aaccmb", 0, captionOf("aac", 0));
+    row("aaccmb", 1, captionOf("aac", 1));
 
     // Resampler.
     auto [ssrcBox, ssrc] = frame("Frame4");
@@ -596,6 +684,8 @@ void MainWindow::buildLayout()
     plugin->addWidget(place(w("pluginval", 0)), 0, 1);
     plugin->addWidget(place(w("plugin", 1)), 1, 0);
     plugin->addWidget(place(w("pluginval", 1)), 1, 1);
+    row("pluginval", 0, captionOf("plugin", 0));
+    row("pluginval", 1, captionOf("plugin", 1));
 
     // Command line.
     auto *commandBox = static_cast<QGroupBox *>(w("Frame7"));
@@ -743,6 +833,12 @@ void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         formflags::noteActivated();
+    // A new desktop palette (a switch to a dark theme): the fixed colours
+    // are fitted to it again.
+    if (event->type() == QEvent::PaletteChange && !tearingDown_)
+        for (const auto &c : model_->controls())
+            if (QWidget *widget = widgets_.value(c.get()))
+                applyColours(*c, widget);
     QMainWindow::changeEvent(event);
 }
 

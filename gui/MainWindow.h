@@ -22,6 +22,7 @@ class QProgressBar;
 namespace ws {
 
 class FileDialogs;
+class LinkLabel;
 class WindowCommands;
 }
 namespace wsbatch {
@@ -104,6 +105,9 @@ private:
     void buildLayout();
     void refresh(Control *c);
     void applyColours(const Control &c, QWidget *w);
+    void applyLinkColours(LinkLabel *link);
+    // The accessible name: the caption, or for a value box its row's caption.
+    QString spokenName(const Control &c) const;
     void setTabOrderFromLayout();
     QWidget *w(const char *name, int index = -1) const;
 
@@ -118,6 +122,11 @@ private:
     QHash<const QObject *, Control *> controlOf_; // widget (or combo line edit) -> control
     QHash<const Control *, QWidget *> outer_;      // widget whose visibility follows the control
     QHash<QString, QButtonGroup *> radioGroups_;
+    QHash<const Control *, QString> rowCaption_; // value box -> the caption of its row
+    struct LinkColours {
+        quint32 fore, link, drop; // as stored, before fitting them to the palette
+    };
+    QHash<LinkLabel *, LinkColours> linkColours_;
     std::vector<QWidget *> placed_;               // in layout order, for the tab chain
     QProgressBar *progress_ = nullptr;
     std::function<void()> exitHandler_;

@@ -107,12 +107,6 @@ QString WindowCommands::logFile() const
 
 void WindowCommands::LOGFILEVAL_DblClick() { openUrl(QUrl::fromLocalFile(logFile())); }
 
-void WindowCommands::Command1_Click()
-{
-    MessageBoxes::current().information(owner_, QStringLiteral("Wavesmithy v0.51"),
-                                        QStringLiteral("Batch-Mode will be introduced in future version :)\r\nStay Tuned!"));
-}
-
 void WindowCommands::Command5_Click() { openUrl(QUrl::fromLocalFile(options_.text(QStringLiteral("OutputFile")))); }
 
 } // namespace ws

@@ -35,7 +35,6 @@ public:
     void OutputFile_DblClick();
     void ToolPicker_Click(const QString &control); // aacenc_Click, Kardune_Click, Tromvax_Click
     void LOGFILEVAL_DblClick();
-    void Command1_Click(); // "Enter Batch Mode": a notice
     void Command5_Click(); // "Play AAC"
 
     // The log file the tools write (per-user data folder and the log name).

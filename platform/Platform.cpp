@@ -36,17 +36,16 @@ bool sameFile(const QString &a, const QString &b)
 
 namespace {
 
-QString executableIn(const QString &folder, const QString &name)
+QString fileIn(const QString &folder, const QString &name, bool executable)
 {
     const QFileInfo fi(QDir(folder), name);
-    if (fi.isFile() && fi.isExecutable())
+    if (fi.isFile() && fi.isExecutable() == executable)
         return fi.absoluteFilePath();
     return {};
 }
 
-} // namespace
-
-QString findProgram(const QString &name)
+// The search order of findProgram, for executable files or for the others.
+QString lookUp(const QString &name, bool executable)
 {
     if (name.isEmpty())
         return {};
@@ -56,14 +55,25 @@ QString findProgram(const QString &name)
 #endif
         ;
     if (hasFolder)
-        return executableIn(QDir::currentPath(), name);
-    QString found = executableIn(programFolder(), name);
+        return fileIn(QDir::currentPath(), name, executable);
+    QString found = fileIn(programFolder(), name, executable);
     if (found.isEmpty())
-        found = executableIn(QDir::currentPath(), name);
-    if (found.isEmpty())
-        found = QStandardPaths::findExecutable(name);
+        found = fileIn(QDir::currentPath(), name, executable);
+    if (found.isEmpty()) {
+        if (executable)
+            return QStandardPaths::findExecutable(name);
+        for (const QString &folder : qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+            if (found = fileIn(folder, name, false); !found.isEmpty())
+                break;
+    }
     return found;
 }
+
+} // namespace
+
+QString findProgram(const QString &name) { return lookUp(name, true); }
+
+QString findNonExecutable(const QString &name) { return lookUp(name, false); }
 
 int niceForPriorityClass(quint32 flags)
 {

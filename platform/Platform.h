@@ -26,6 +26,9 @@ bool sameFile(const QString &a, const QString &b);
 // name is looked for in the folder of the running program, then in the
 // current folder, then along PATH. Only executable files count.
 QString findProgram(const QString &name);
+// The file that findProgram would have taken if it were executable: the
+// first plain file of that name in the same places; empty when there is none.
+QString findNonExecutable(const QString &name);
 
 // The nice value a priority class asks for: idle 19, normal 0, high -5,
 // real-time -10. Flags without a known class count as normal; when several

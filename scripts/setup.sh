@@ -8,6 +8,8 @@ packages=(
   libavformat-dev libavcodec-dev libavfilter-dev libswresample-dev libavutil-dev ffmpeg
   xvfb xauth ladspa-sdk
   desktop-file-utils appstream dpkg-dev file groff-base
+  # The fonts of a usual Debian desktop, so the window tests run where users are.
+  fonts-dejavu-core fonts-liberation2 fonts-noto-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,10 @@
 
 #include "BatchItems.h"
 #include "BatchLayout.h"
+#include "ComboBoxNames.h"
+#include "DesktopFonts.h"
 #include "StoredForms.h"
+#include "SystemColors.h"
 #include "FlatButton.h"
 
 #include <QCloseEvent>
@@ -10,7 +13,6 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -60,6 +62,20 @@ constexpr Box kButtons[7] = {{0, 0, 0, 0},
 // The header colour 0x00BC8E64 (blue 0xBC, green 0x8E, red 0x64).
 const QColor kHeaderBack(0x64, 0x8E, 0xBC);
 
+// A button's captions in colours that read on the backgrounds they are
+// drawn on; a stored colour that does not is moved to a lightness that does.
+void fitCaptionColours(ws::FlatButton &b)
+{
+    const auto fit = [&b](quint32 fore, quint32 back) {
+        if (ws::isSystemColor(fore) && ws::isSystemColor(back))
+            return fore; // the palette's own pair
+        return ws::colorRef(ws::readableOn(b.colorOf(fore), b.colorOf(back)));
+    };
+    b.UpForeColor(fit(b.UpForeColor(), b.UpBackColor()));
+    b.HoverForeColor(fit(b.HoverForeColor(), b.HoverBackColor()));
+    b.DownForeColor(fit(b.DownForeColor(), b.DownBackColor()));
+}
+
 } // namespace
 
 QStringList droppedFiles(const QMimeData *data)
@@ -75,13 +91,7 @@ QStringList droppedFiles(const QMimeData *data)
 
 QFont batchListFont()
 {
-    QFont font;
-    if (QFontDatabase::families().contains(QStringLiteral("Courier New")))
-        font = QFont(QStringLiteral("Courier New"));
-    else
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
+    QFont font = ws::fixedPitchFont(QStringLiteral("Courier New"));
     font.setPointSizeF(8.25);
     return font;
 }
@@ -97,6 +107,7 @@ void ReplaceRow(QListWidget &list, const QString &text, int index)
 
 BatchWindow::BatchWindow(BatchHost &host, QWidget *parent) : QWidget(parent, Qt::Window), host_(host)
 {
+    ws::nameComboBoxesByTheirCaption();
     createControls();
     Form_Load();
 }
@@ -120,24 +131,28 @@ void BatchWindow::createControls()
     // way out.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
     setWindowTitle(kInitialCaption);
-    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
 
     for (int i = 0; i < 5; ++i) {
         auto *label = new QLabel(QString::fromLatin1(kLabelCaptions[i]), this);
         label->setObjectName(QStringLiteral("Label1(%1)").arg(i));
-        label->setGeometry(kLabels[i].pixels());
         QPalette pal = label->palette();
         pal.setColor(QPalette::Window, kHeaderBack);
-        pal.setColor(QPalette::WindowText, Qt::white);
+        pal.setColor(QPalette::WindowText, ws::textColourOn(kHeaderBack));
         label->setPalette(pal);
         label->setAutoFillBackground(true);
         label->setVisible(i < 2); // the size headers are never shown
+        label->setAccessibleName(label->text());
         labels_[size_t(i)] = label;
     }
+    // With a large font the header grows to hold its captions, and what is
+    // below it moves down by as much.
+    headerGrowth_ = std::max(0, labels_[0]->sizeHint().height() - twipsToPixels(kLabels[0].height));
+    placeHeader();
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("List1"));
-    list_->setGeometry(kList.pixels());
+    list_->setAccessibleName(labels_[0]->text());
+    list_->setGeometry(kList.pixels().translated(0, headerGrowth_));
     list_->setFont(batchListFont());
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -145,11 +160,11 @@ void BatchWindow::createControls()
 
     picture2_ = new QWidget(this);
     picture2_->setObjectName(QStringLiteral("Picture2"));
-    picture2_->setGeometry(kPicture2.pixels());
+    picture2_->setGeometry(kPicture2.pixels().translated(0, headerGrowth_));
     picture2_->setFocusPolicy(Qt::StrongFocus);
     picture1_ = new QWidget(this);
     picture1_->setObjectName(QStringLiteral("Picture1"));
-    picture1_->setGeometry(kPicture1.pixels());
+    picture1_->setGeometry(kPicture1.pixels().translated(0, headerGrowth_));
 
     const std::vector<ws::FlatButton *> made = ws::createBatchButtons(this);
     for (size_t k = 0; k < made.size() && k < 6; ++k) {
@@ -158,6 +173,7 @@ void BatchWindow::createControls()
         b->setParent(i <= 3 ? picture1_ : picture2_);
         b->setGeometry(kButtons[i].pixels());
         b->setVisible(i != 6);
+        fitCaptionColours(*b);
         buttons_[size_t(i)] = b;
         connect(b, &ws::FlatButton::Hovering, this, [this, i] { XFlatButton2_Hovering(i); });
         connect(b, &ws::FlatButton::ButtonUp, this, [this, i] { XFlatButton2_ButtonUp(i); });
@@ -167,7 +183,7 @@ void BatchWindow::createControls()
 
     combo_ = new QComboBox(this);
     combo_->setObjectName(QStringLiteral("Combo_VobAc3SubStream"));
-    combo_->resize(twipsToPixels(kComboWidth), combo_->sizeHint().height());
+    combo_->setAccessibleName(labels_[1]->text());
     combo_->hide();
     connect(combo_, &QComboBox::activated, this, [this](int) { Combo_VobAc3SubStream_Click(); });
 }
@@ -183,6 +199,19 @@ void BatchWindow::Form_Load()
     for (const auto &g : groups)
         for (int d = 0; d <= 7; ++d)
             combo_->addItem(QStringLiteral("%1%2 (%3)").arg(QLatin1String(g.prefix)).arg(d).arg(QLatin1String(g.kind)));
+    // As designed, or wider when its items need it.
+    combo_->resize(std::max(twipsToPixels(kComboWidth), combo_->sizeHint().width()), combo_->sizeHint().height());
+}
+
+void BatchWindow::placeHeader()
+{
+    for (int i = 0; i < 5; ++i) {
+        QRect r = kLabels[i].pixels();
+        r.setHeight(r.height() + headerGrowth_);
+        r.setWidth(std::max(r.width(), labels_[size_t(i)]->sizeHint().width()));
+        labels_[size_t(i)]->setGeometry(r);
+    }
+    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight) + headerGrowth_);
 }
 
 bool BatchWindow::busy() const
@@ -233,9 +262,13 @@ void BatchWindow::addFiles(const QStringList &paths)
 void BatchWindow::FitHeader()
 {
     const HeaderFit f = fitHeader(nameColumnWidth_, labels_[1]->width() * kTwipsPerPixel);
-    labels_[0]->resize(twipsToPixels(f.nameHeaderWidth), labels_[0]->height());
-    labels_[1]->move(twipsToPixels(f.substreamHeaderLeft), labels_[1]->y());
-    resize(qMax(1, twipsToPixels(f.outerWidth - kFrameTwips)), height());
+    // A caption wider than its column (a large font, short names) widens
+    // its header, and the window with it.
+    const int nameWidth = twipsToPixels(f.nameHeaderWidth);
+    const int grown = std::max(0, labels_[0]->sizeHint().width() - nameWidth);
+    labels_[0]->resize(nameWidth + grown, labels_[0]->height());
+    labels_[1]->move(twipsToPixels(f.substreamHeaderLeft) + grown, labels_[1]->y());
+    resize(qMax(1, twipsToPixels(f.outerWidth - kFrameTwips) + grown), height());
     // A hidden window gets its resize event only when it is shown.
     if (!isVisible())
         Form_Resize();
@@ -266,7 +299,7 @@ void BatchWindow::List1_MouseDown(Qt::MouseButton button, const QPoint &pos)
     // The combo's right edge 210 twips right of the pointer, its top 90
     // twips above it.
     const QPoint p = list_->viewport()->mapTo(this, pos);
-    combo_->move(p.x() - twipsToPixels(kComboWidth - 210), p.y() - twipsToPixels(90));
+    combo_->move(p.x() - combo_->width() + twipsToPixels(210), p.y() - twipsToPixels(90));
     const QString id = a.BatchSubstream.at(r).trimmed();
     int item = -1;
     for (int k = 0; k < combo_->count(); ++k)
@@ -378,9 +411,7 @@ void BatchWindow::resetToNew()
     nameColumnWidth_ = 0;
     selectedRow_ = 0;
     setWindowTitle(kInitialCaption);
-    labels_[0]->setGeometry(kLabels[0].pixels());
-    labels_[1]->setGeometry(kLabels[1].pixels());
-    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+    placeHeader();
     if (!isVisible())
         Form_Resize();
     EnablePanels(true);

@@ -103,6 +103,9 @@ private:
     void Form_Load();
     void Form_Resize();
     void resetToNew();
+    // The header labels at their designed places, as tall and wide as their
+    // captions need; the window at its designed size plus the header's growth.
+    void placeHeader();
     bool busy() const;
 
     BatchHost &host_;
@@ -113,6 +116,7 @@ private:
     QWidget *picture2_ = nullptr;
     std::array<ws::FlatButton *, 7> buttons_{}; // index 0 unused
 
+    int headerGrowth_ = 0; // pixels the header is taller than designed
     int nameColumnWidth_ = 0;
     int selectedRow_ = 0;
     bool closeRequested_ = false;
@@ -123,8 +127,8 @@ private:
 // index that names no row does nothing.
 void ReplaceRow(QListWidget &list, const QString &text, int index);
 
-// The list's font: "Courier New" at 8.25 points when it is installed, else
-// the platform's fixed-pitch font at that size.
+// The list's font at 8.25 points: "Courier New" when that resolves to a
+// fixed-pitch face, else the system's fixed-pitch font (see DesktopFonts.h).
 QFont batchListFont();
 
 // Local files offered by a drop, in the order the data lists them; nothing

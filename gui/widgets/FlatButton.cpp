@@ -4,6 +4,7 @@
 #include "FormFlags.h"
 #include "SystemColors.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -17,15 +18,43 @@ constexpr quint32 kDisabledLightColor = systemColorValue(SysButtonHighlight);
 constexpr quint32 kDisabledDarkColor = systemColorValue(SysButtonShadow);
 constexpr quint32 kEdgeFlags = EdgeAllSides | EdgeSoft;
 
+// What screen readers see: a push button named by its caption, whose press
+// does what a click does (the button is pressed, then clicked).
+class FlatButtonAccessible : public QAccessibleWidget {
+public:
+    explicit FlatButtonAccessible(FlatButton *button) : QAccessibleWidget(button, QAccessible::Button) {}
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString &name) override
+    {
+        auto *button = static_cast<FlatButton *>(widget());
+        if (name != pressAction())
+            QAccessibleWidget::doAction(name);
+        else if (button->isEnabled()) {
+            emit button->MouseDown();
+            emit button->Click();
+        }
+    }
+};
+
+QAccessibleInterface *accessibleFlatButton(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("ws::FlatButton") && object && object->isWidgetType())
+        return new FlatButtonAccessible(static_cast<FlatButton *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 FlatButton::FlatButton(QWidget *parent, const QString &displayName)
     : QWidget(parent), displayName_(displayName)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleFlatButton), true);
+    Q_UNUSED(accessible);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     font_ = ambientFont();
     caption_ = ambientDisplayName();
+    setAccessibleName(caption_);
     makeSurface();
 }
 
@@ -62,6 +91,7 @@ void FlatButton::Font(const QFont &font)
 void FlatButton::Caption(const QString &caption)
 {
     caption_ = caption;
+    setAccessibleName(caption_);
     changed("Caption");
     CenterCaption();
     Paint();

@@ -1,8 +1,8 @@
 #include "PropertyBag.h"
 
+#include "DesktopFonts.h"
+
 #include <QBuffer>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QImage>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -196,17 +196,7 @@ std::optional<QString> stringFromVariant(const QVariant &v)
     return v.toString();
 }
 
-QFont withInstalledFamily(const QFont &font)
-{
-    if (QFontDatabase::hasFamily(font.family()))
-        return font;
-    QFont probe;
-    probe.setStyleHint(QFont::SansSerif);
-    probe.setFamilies({QStringLiteral("sans-serif")});
-    QFont out = font;
-    out.setFamilies({QFontInfo(probe).family()});
-    return out;
-}
+QFont withInstalledFamily(const QFont &font) { return proportionalFont(font); }
 
 std::optional<QFont> fontFromVariant(const QVariant &v)
 {

@@ -55,13 +55,13 @@ std::optional<int> intFromVariant(const QVariant &v);
 std::optional<bool> boolFromVariant(const QVariant &v);       // also -1/0 and "True"/"False"
 std::optional<QString> stringFromVariant(const QVariant &v);
 // A QFont as it is, or a stored font description, whose face is replaced by
-// the platform's sans-serif face when it is not installed.
+// the system's general face when it is not installed or not proportional.
 std::optional<QFont> fontFromVariant(const QVariant &v);
 // A QPixmap or QImage, or a stored picture; an invalid or null value is no picture.
 std::optional<QPixmap> pixmapFromVariant(const QVariant &v);
 
-// The font with its face replaced by the platform's sans-serif face when the
-// named face is not installed.
+// The font with its face replaced by the system's general face when the
+// named face is not installed or not proportional (see DesktopFonts.h).
 QFont withInstalledFamily(const QFont &font);
 
 } // namespace ws

@@ -1,5 +1,8 @@
 #include "SystemColors.h"
 
+#include <cmath>
+#include <optional>
+
 namespace ws {
 
 namespace {
@@ -62,6 +65,71 @@ quint32 colorRef(const QColor &color)
 {
     const QColor c = color.toRgb();
     return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
+}
+
+namespace {
+
+double linear(int channel)
+{
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// Relative luminance of the colour as it is drawn (8 bits a channel).
+double luminance(const QColor &color)
+{
+    const QColor c = color.toRgb();
+    return 0.2126 * linear(c.red()) + 0.7152 * linear(c.green()) + 0.0722 * linear(c.blue());
+}
+
+QColor withLightness(const QColor &c, double hue, double lightness)
+{
+    return QColor::fromHslF(float(hue), c.hslSaturationF(), float(lightness)).toRgb();
+}
+
+// The lightness between `from` and `to` closest to `from` that reads on
+// `back`, or nothing when not even `to` does.
+std::optional<QColor> searchLightness(const QColor &text, double hue, const QColor &back, double minimum,
+                                      double from, double to)
+{
+    const auto reads = [&](double l) { return contrastRatio(withLightness(text, hue, l), back) >= minimum; };
+    if (!reads(to))
+        return std::nullopt;
+    for (int i = 0; i < 24; ++i) {
+        const double middle = (from + to) / 2;
+        (reads(middle) ? to : from) = middle;
+    }
+    return withLightness(text, hue, to);
+}
+
+} // namespace
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor &text, const QColor &back, double minimum)
+{
+    if (contrastRatio(text, back) >= minimum)
+        return text;
+    const QColor hsl = text.toHsl();
+    const double hue = std::max(0.0f, hsl.hslHueF()); // an achromatic colour has no hue
+    const double lightness = hsl.lightnessF();
+    const bool lighter = luminance(text) >= luminance(back);
+    const auto first = searchLightness(text, hue, back, minimum, lightness, lighter ? 1.0 : 0.0);
+    if (first)
+        return *first;
+    if (const auto other = searchLightness(text, hue, back, minimum, lightness, lighter ? 0.0 : 1.0))
+        return *other;
+    return textColourOn(back);
+}
+
+QColor textColourOn(const QColor &back)
+{
+    const QColor black(Qt::black), white(Qt::white);
+    return contrastRatio(black, back) >= contrastRatio(white, back) ? black : white;
 }
 
 } // namespace ws

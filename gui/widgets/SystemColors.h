@@ -31,4 +31,19 @@ QColor systemColor(quint32 value, const QPalette &palette);
 // The 0x00BBGGRR value of a colour (alpha is dropped).
 quint32 colorRef(const QColor &color);
 
+// Contrast of two colours as WCAG 2 defines it: from 1 (the same luminance)
+// to 21 (black on white). Text counts as readable from 4.5 on.
+double contrastRatio(const QColor &a, const QColor &b);
+constexpr double kReadableContrast = 4.5;
+
+// `text` moved to the nearest lightness that reads on `back` with at least
+// `minimum` contrast, its hue and saturation kept: lighter on a darker
+// background, darker on a lighter one (the other way when that side cannot
+// reach it). A colour that already reads is returned as it is.
+QColor readableOn(const QColor &text, const QColor &back, double minimum = kReadableContrast);
+
+// Black or white, whichever reads better on `back`: the text colour for a
+// fixed background, whatever the palette.
+QColor textColourOn(const QColor &back);
+
 } // namespace ws

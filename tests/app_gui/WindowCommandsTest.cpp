@@ -125,9 +125,6 @@ TEST_F(Commands, ToolPickersAndDesktopCommands)
     ASSERT_EQ(desktop.opened.size(), 2);
     EXPECT_EQ(desktop.opened[0].fileName(), QStringLiteral("Output.aac"));
     EXPECT_EQ(desktop.opened[1].toLocalFile(), wsplatform::userDataFolder() + "/Tromvax.log");
-
-    window->commands().Command1_Click();
-    EXPECT_EQ(desktop.boxes, QStringList{"Wavesmithy v0.51|Batch-Mode will be introduced in future version :)\r\nStay Tuned!"});
 }
 
 TEST_F(Commands, GiveMeAacRunsTheJobWithTheRunButtonDisabled)
@@ -156,6 +153,26 @@ TEST_F(Commands, GiveMeAacRunsTheJobWithTheRunButtonDisabled)
     window->setBatchVisibleQuery([] { return true; });
     EXPECT_TRUE(window->Command2_Click().completed());
     EXPECT_EQ(desktop.boxes.size(), 1);
+}
+
+TEST_F(Commands, EnterBatchModeOpensTheBatchWindowUntilItsClose)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto *enter = window->findChild<QPushButton *>(QStringLiteral("Command1"));
+    ASSERT_NE(enter, nullptr);
+    QTest::mouseClick(enter, Qt::LeftButton);
+
+    wsbatch::BatchWindow *batch = window->batchWindow();
+    ASSERT_NE(batch, nullptr);
+    EXPECT_TRUE(batch->isVisible());
+    EXPECT_EQ(batch->windowTitle(), wsbatch::BatchWindow::kInitialCaption);
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(desktop.boxes.isEmpty()) << "no notice any more";
+
+    batch->XFlatButton2_MouseDown(3); // "Close"
+    EXPECT_FALSE(batch->isVisible());
+    EXPECT_TRUE(window->isEnabled());
 }
 
 TEST_F(Commands, FilesDroppedOnTheWindowOpenTheBatchWindow)

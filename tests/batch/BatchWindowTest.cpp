@@ -53,7 +53,8 @@ TEST_F(BatchWindowTest, NewWindowHasItsHeaderCaptionComboAndNoCloseButton)
         EXPECT_EQ(l->text(), captions[i]);
         EXPECT_EQ(l->isVisibleTo(w.get()), i < 2) << i;
         EXPECT_EQ(l->palette().color(QPalette::Window), QColor(100, 142, 188));
-        EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(Qt::white));
+        // White reads at 3.4:1 only on the header colour; black at 6.1:1.
+        EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(Qt::black));
     }
 
     QComboBox *c = w->Combo_VobAc3SubStream();
@@ -95,7 +96,10 @@ TEST_F(BatchWindowTest, DropTakesSupportedFilesInOrderAndCountsThemInTheCaption)
     // The header follows the name column: 105 twips (7 pixels) a character.
     EXPECT_EQ(w->Label1(0)->width(), width * 7);
     EXPECT_EQ(w->Label1(1)->x(), width * 7 + 1);
-    EXPECT_EQ(w->width(), twipsToPixels(width * 105 + 150 + 945 - 90));
+    // The substream header is 945 twips wide, or as wide as its caption needs.
+    const int substreamHeader = std::max(945, w->Label1(1)->sizeHint().width() * 15);
+    EXPECT_EQ(w->Label1(1)->width() * 15, substreamHeader);
+    EXPECT_EQ(w->width(), twipsToPixels(width * 105 + 150 + substreamHeader - 90));
     // Laid out although the window is hidden.
     EXPECT_EQ(w->List1()->width(), w->width());
     EXPECT_EQ(w->XFlatButton2(5)->width(), w->width());
@@ -204,7 +208,7 @@ TEST_F(BatchWindowTest, RightClickOnAVobRowPicksItsSubstream)
     // Right edge 210 twips (14 pixels) right of the pointer, top 6 above it.
     const QPoint pointer = w->List1()->viewport()->mapTo(w.get(), at);
     EXPECT_EQ(c->geometry().left() + c->width(), pointer.x() + 14);
-    EXPECT_EQ(c->width(), 82);
+    EXPECT_EQ(c->width(), std::max(82, c->sizeHint().width())) << "as designed, or as its items need";
     EXPECT_EQ(c->y(), pointer.y() - 6);
 
     // Picking "0xC3 (MPA)".
@@ -242,7 +246,7 @@ TEST_F(BatchWindowTest, PickAfterTheListWasClearedChangesNothing)
     EXPECT_FALSE(w->Combo_VobAc3SubStream()->isVisible());
 }
 
-TEST_F(BatchWindowTest, ClearListEmptiesTheListAndNarrowsTheWindowTo2355Twips)
+TEST_F(BatchWindowTest, ClearListEmptiesTheListAndNarrowsTheWindowToTwelveCharacters)
 {
     dropFiles(*w, {file("some/rather/long/folder/name/first.ac3"), file("b.vob")});
     clickButton(w->XFlatButton2(1));
@@ -252,7 +256,7 @@ TEST_F(BatchWindowTest, ClearListEmptiesTheListAndNarrowsTheWindowTo2355Twips)
     EXPECT_EQ(w->NameColumnWidth(), 12);
     EXPECT_EQ(w->Label1(0)->width(), 84);
     EXPECT_EQ(w->Label1(1)->x(), 85);
-    EXPECT_EQ(w->width() * kTwipsPerPixel + kFrameTwips, 2355);
+    EXPECT_EQ(w->width() * kTwipsPerPixel + kFrameTwips, 1260 + 150 + w->Label1(1)->width() * kTwipsPerPixel);
     ASSERT_EQ(batchItems().size(), 2) << "cleared entries, not a shorter array";
     EXPECT_TRUE(batchItems().BatchName[0].isEmpty());
     EXPECT_TRUE(batchItems().BatchName[1].isEmpty());

@@ -140,6 +140,19 @@ TEST_F(Runner, ProgramThatCannotStartIsReportedAndLeavesTheCurrentProcess)
     }
     EXPECT_FALSE(runTool(fake(), {}, dir.filePath("no-such-folder")).started);
     EXPECT_TRUE(runs().isEmpty());
+    // The error says what is wrong with the path.
+    const std::pair<QString, QString> reasons[] = {
+        {"/no/such/folder/tromvax", "program not found: /no/such/folder/tromvax"},
+        {plain.fileName(), "not executable: " + plain.fileName()},
+        {"   ", "no path set"},
+        {"", "no path set"},
+    };
+    for (const auto &[program, reason] : reasons)
+        EXPECT_EQ(runTool(program, {}).error, reason);
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path())); // a bare name is looked for here too
+    EXPECT_EQ(runTool("notes.txt", {}).error, "not executable: " + plain.fileName());
+    QDir::setCurrent(here);
 
     // While a tool runs: the failed start doesn't disturb the running tool.
     qputenv("WS_FAKE_SLEEP_MS", "60000");

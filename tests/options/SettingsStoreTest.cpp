@@ -135,17 +135,56 @@ TEST_F(Store, DefaultAndShortTickStrings)
     EXPECT_TRUE(n.control(QStringLiteral("text1")).visible);
 }
 
-TEST_F(Store, ValueHoldingTheSeparatorShiftsLaterValues)
+TEST_F(Store, ValueHoldingTheSeparatorIsRefusedAndNothingShifts)
 {
-    QString values = designValues();
-    values.replace(QStringLiteral("kardune|\\"), QStringLiteral("kar|\\dune|\\"));
-    write(QStringLiteral("0.51"), kDesignBoxes, values);
+    const QString sep = QStringLiteral("|\\");
+    const struct {
+        QString from, to; // a stored value and what the record holds instead
+        QStringList refused;
+    } cases[] = {
+        // The combos after the value tell where the record lines up again.
+        {"kardune", "kar" + sep + "dune", {"TempFolder", "Kardune", "substream"}},
+        {"Tromvax.log", "my" + sep + "log", {"priority", "LOGFILEVAL(0)", "ssrcv(0)"}},
+        // Two stray separators: no value can be placed for certain.
+        {"kardune", "a" + sep + "b" + sep + "c", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.to.toStdString());
+        QString values = designValues();
+        values.replace(c.from + sep, c.to + sep);
+        values.replace("Output.aac" + sep, "/music/chosen.aac" + sep);
+        values.replace("-3db" + sep, "-6db" + sep);
+        write(QStringLiteral("0.51"), kDesignBoxes, values);
+        OptionModel m;
+        m.loadSettings(*settings());
+        const QString status = m.control(QStringLiteral("Status")).caption;
+        EXPECT_TRUE(status.startsWith(QStringLiteral("Stored options: a value held the separator |\\;")))
+            << status.toStdString();
+        for (Control *v : m.valueControls()) {
+            EXPECT_FALSE(v->text.contains(sep)) << v->key().toStdString();
+            if (c.refused.isEmpty() || c.refused.contains(v->key())) {
+                EXPECT_EQ(v->text, m.designText(*v)) << v->key().toStdString();
+                EXPECT_TRUE(status.contains(v->key())) << v->key().toStdString();
+            }
+        }
+        // Values on either side of the refused ones are where they belong.
+        if (!c.refused.isEmpty()) {
+            EXPECT_EQ(m.text(QStringLiteral("OutputFile")), QStringLiteral("/music/chosen.aac"));
+            EXPECT_EQ(m.text(QStringLiteral("AZIDVAL"), 0), QStringLiteral("-6db"));
+            EXPECT_EQ(m.text(QStringLiteral("aacenc")), QStringLiteral("aacenc"));
+        }
+    }
+}
+
+TEST_F(Store, ValueHoldingTheSeparatorIsStoredAsItsDefault)
+{
     OptionModel m;
-    auto s = settings();
-    m.loadSettings(*s);
-    EXPECT_EQ(m.text(QStringLiteral("Kardune")), QStringLiteral("kar"));
-    EXPECT_EQ(m.text(QStringLiteral("substream")), QStringLiteral("dune"));
-    EXPECT_EQ(m.text(QStringLiteral("aacenc")), QStringLiteral("SubStream ID"));
+    m.setText(m.control(QStringLiteral("Kardune")), QStringLiteral("/opt/odd|\\name/kardune"));
+    m.setText(m.control(QStringLiteral("Tromvax")), QStringLiteral("/opt/tromvax"));
+    m.saveSettings(*settings());
+    QString expected = designValues();
+    expected.replace(QStringLiteral("tromvax|\\"), QStringLiteral("/opt/tromvax|\\"));
+    EXPECT_EQ(read("values_split"), expected);
 }
 
 TEST_F(Store, StoredVobInputResetsSubstreamAndOutput)

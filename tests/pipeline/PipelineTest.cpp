@@ -393,12 +393,51 @@ TEST_F(Pipeline, EmptyOutputsAndMissingToolsAreFailures)
     expectWorkspaceGone(workspace());
     qunsetenv("WS_FAKE_EMPTY");
 
-    set("Kardune", dir.path() + "/no such splitter");
-    r = run();
-    EXPECT_EQ(r.outcome, JobResult::Outcome::Failed);
-    EXPECT_TRUE(r.message.contains("could not be started")) << r.message.toStdString();
-    EXPECT_TRUE(r.message.contains("no such splitter"));
-    EXPECT_EQ(leftovers(), QStringList());
+    // Each kind of unusable tool path is named for what it is.
+    const QString notExecutable = source("kardune-copy");
+    const struct {
+        QString path;
+        JobResult::Outcome outcome;
+        QString message;
+    } tools[] = {
+        {dir.path() + "/no such splitter", JobResult::Outcome::Failed,
+         "Failed: splitting the source: the tool " + dir.path() +
+             "/no such splitter could not be started (program not found: " + dir.path() + "/no such splitter)."},
+        {notExecutable, JobResult::Outcome::Failed,
+         "Failed: splitting the source: the tool " + notExecutable + " could not be started (not executable: " +
+             notExecutable + ")."},
+        {" ", JobResult::Outcome::Refused, "Refused: no path set for kardune in Locations."},
+    };
+    for (const auto &t : tools) {
+        set("Kardune", t.path);
+        r = run();
+        EXPECT_EQ(r.outcome, t.outcome);
+        EXPECT_EQ(r.message, t.message);
+        EXPECT_EQ(leftovers(), QStringList());
+    }
+}
+
+TEST_F(Pipeline, LogPastTenMegabytesIsMovedAsideBeforeTheJobWritesIt)
+{
+    set("InputFile", source("a.wav"));
+    const QString older = logFile() + ".1";
+    const auto sized = [](const QString &path, qint64 size) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.resize(size);
+    };
+    ASSERT_TRUE(sized(older, 5));
+    ASSERT_TRUE(sized(logFile(), 10'000'000)); // at the limit: stays
+    ASSERT_TRUE(run().completed());
+    EXPECT_GT(QFileInfo(logFile()).size(), 10'000'000) << "appended to";
+    EXPECT_EQ(QFileInfo(older).size(), 5);
+
+    const qint64 big = QFileInfo(logFile()).size();
+    ASSERT_TRUE(run().completed());
+    EXPECT_EQ(QFileInfo(older).size(), big) << "replaced the older one";
+    EXPECT_GT(QFileInfo(logFile()).size(), 0);
+    EXPECT_LT(QFileInfo(logFile()).size(), 1'000'000) << "a new log";
+    QFile::remove(older);
+    QFile::remove(logFile());
 }
 
 TEST_F(Pipeline, OptionsThatCannotWorkAreRefusedBeforeAnyToolRuns)
