@@ -15,7 +15,6 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QUrl>
 
 namespace wsbatch {
 
@@ -61,17 +60,6 @@ constexpr Box kButtons[7] = {{0, 0, 0, 0},
 const QColor kHeaderBack(0x64, 0x8E, 0xBC);
 
 } // namespace
-
-QStringList droppedFiles(const QMimeData *data)
-{
-    QStringList files;
-    if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl &url : data->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    return files;
-}
 
 QFont batchListFont()
 {

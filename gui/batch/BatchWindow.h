@@ -127,8 +127,4 @@ void ReplaceRow(QListWidget &list, const QString &text, int index);
 // the platform's fixed-pitch font at that size.
 QFont batchListFont();
 
-// Local files offered by a drop, in the order the data lists them; nothing
-// when the data offers no file list.
-QStringList droppedFiles(const QMimeData *data);
-
 } // namespace wsbatch
