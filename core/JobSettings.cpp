@@ -11,6 +11,8 @@ namespace wsjob {
 namespace {
 
 constexpr int kMaxParts = 9999;
+// The highest output rate the transcoder's resampler takes (--rate).
+constexpr double kMaxResampleRate = 384000;
 
 } // namespace
 
@@ -79,8 +81,12 @@ JobSettings readJobSettings(const ws::OptionModel &o)
     s.plugin = o.pluginGroup();
     s.delayStage = o.delayGroup();
     s.autoDelay = check("OTA", 3);
-    if (check("SSRC", 0))
-        s.resampleRate = int(lenientValue(text("ssrcv", 0)));
+    if (check("SSRC", 0)) {
+        // A rate the transcoder cannot take (it refuses it with its own
+        // message) counts as none here, where it only sizes the disk check.
+        const double rate = lenientValue(text("ssrcv", 0));
+        s.resampleRate = rate >= 1 && rate <= kMaxResampleRate ? int(rate) : 0;
+    }
 
     s.encoder.usePreset = o.value(QStringLiteral("aac"), 0) != 0;
     s.encoder.presetSwitch = o.control(QStringLiteral("aac"), 0).tag;

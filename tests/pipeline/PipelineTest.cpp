@@ -466,6 +466,20 @@ TEST_F(Pipeline, SplitListHasNoSixteenBitLimit)
     EXPECT_EQ(readJobSettings(m).priorityClass, 0x40u);
 }
 
+TEST_F(Pipeline, ResampleRateOutsideTheToolsRangeCountsAsNone)
+{
+    m.setValue(m.control("SSRC", 0), 1);
+    const struct {
+        const char *typed;
+        int rate;
+    } cases[] = {{"48000", 48000}, {"22050.7", 22050}, {"384000", 384000}, {"2501000111011", 0},
+                 {"99999999999999999999", 0}, {"-44100", 0}, {"0", 0}};
+    for (const auto &c : cases) {
+        set("ssrcv", c.typed, 0);
+        EXPECT_EQ(readJobSettings(m).resampleRate, c.rate) << c.typed;
+    }
+}
+
 TEST_F(Pipeline, IdlePriorityReachesTheTools)
 {
     set("InputFile", source("a.ac3"));
