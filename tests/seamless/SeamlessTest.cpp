@@ -425,6 +425,10 @@ TEST(PartTrim, NoteRoundTripAndDamage)
     EXPECT_FALSE(wstool::parseTrimNote("recorded at home"));
     EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead -5 keep 3"));
     EXPECT_FALSE(wstool::parseTrimNote(""));
+    // Counts no source has, which the encoder's frame arithmetic would overflow on.
+    EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead 1024 keep 9223372036854775807"));
+    EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead 9223372036854775807 keep -1"));
+    EXPECT_TRUE(wstool::parseTrimNote("wavesmithy part lead 1024 keep 1099511627776"));
 }
 
 TEST(PartSpanFile, RoundTripKeepsTheCarriedBytes)

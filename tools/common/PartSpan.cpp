@@ -240,7 +240,7 @@ std::optional<PartTrim> parseTrimNote(const std::string &note)
     std::string w1, w2, k1, k2;
     long long lead = 0, keep = 0;
     if (!(in >> w1 >> w2 >> k1 >> lead >> k2 >> keep) || w1 + " " + w2 != kNoteMagic || k1 != "lead" ||
-        k2 != "keep" || lead < 0 || keep < -1)
+        k2 != "keep" || lead < 0 || keep < -1 || lead > kMaxSamplePosition || keep > kMaxSamplePosition)
         return std::nullopt;
     PartTrim t;
     t.lead = lead;
