@@ -451,6 +451,31 @@ TEST(PartSpanFile, RoundTripKeepsTheCarriedBytes)
     EXPECT_FALSE(wstool::readSpan(p, &b, &a));
 }
 
+TEST(PartSpanFile, PositionsAndRatesNoSourceHasAreDamage)
+{
+    QTemporaryDir d;
+    const std::string p = wstool::spanPath(d.filePath(QStringLiteral("01.ac3")).toStdString());
+    const int64_t max = wstool::kMaxSamplePosition;
+    const struct {
+        PartSpan span;
+        int64_t handOnFirst;
+        bool taken;
+    } cases[] = {
+        {{-max, max - 1, max, wstool::kMaxSpanRate}, 0, true},
+        {{-9000000000000000000, 9000000000000000000, -1, 1}, 0, false},
+        {{0, max + 1, -1, 48000}, 0, false},
+        {{0, 0, max + 1, 48000}, 0, false},
+        {{-max - 1, 0, -1, 48000}, 0, false},
+        {{0, 0, -1, wstool::kMaxSpanRate + 1}, 0, false},
+        {{0, 0, -1, 48000}, -max - 1, false},
+    };
+    for (const auto &c : cases) {
+        const wstool::HandOn h{"02.ac3.span", 0, 10, c.handOnFirst, 1000};
+        wstool::writeSpan(p, c.span, {}, {}, &h);
+        EXPECT_EQ(wstool::readSpan(p, nullptr, nullptr).has_value(), c.taken) << c.span.first << " " << c.span.start;
+    }
+}
+
 // A part hands the next part its long run-in: bytes of its own file replace
 // the short run-in the next note carries, which must be their tail.
 TEST(PartSpanFile, HandsTheLongRunInOnToTheNextNote)

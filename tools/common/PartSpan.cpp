@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -117,9 +116,16 @@ std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *
             return std::nullopt;
         seen[i] = true;
     }
+    // Positions past kMaxSamplePosition and rates past kMaxSpanRate are
+    // damage: no source has them, and the trim's arithmetic on them would
+    // overflow.
+    const auto position = [](long long v) { return v >= -kMaxSamplePosition && v <= kMaxSamplePosition; };
+    if (!std::all_of(values, values + 3, position) || !std::all_of(values + 8, values + 10, position) ||
+        values[3] > kMaxSpanRate)
+        return std::nullopt;
     PartSpan s{values[0], values[1], values[2], int(values[3])};
     const long long nb = values[4], na = values[5];
-    if (!std::all_of(seen, seen + kRequired, [](bool b) { return b; }) || s.rate <= 0 || values[3] > INT_MAX ||
+    if (!std::all_of(seen, seen + kRequired, [](bool b) { return b; }) || s.rate <= 0 ||
         s.start < s.first || (s.end >= 0 && s.end <= s.start) || nb < 0 || na < 0 || nb > (1 << 26) ||
         na > (1 << 26))
         return std::nullopt;

@@ -46,6 +46,8 @@ struct HandOn {
 // arithmetic on it (scaled to another rate, summed with run-in and run-out)
 // cannot overflow. The readers refuse larger values as damage.
 constexpr int64_t kMaxSamplePosition = int64_t(1) << 40;
+// The highest source rate a note may state (above any real one).
+constexpr int kMaxSpanRate = 1 << 20;
 
 std::string spanPath(const std::string &part);
 // The bare file name of a part's note, as a HandOn names it.
