@@ -27,8 +27,10 @@ QStringList JobSettings::segments(QString *error) const
             *error = QStringLiteral("Refused: the segment size \"%1\" must be at least one second.").arg(segmentText);
         return {};
     }
+    // Lengths too long to read as numbers are infinite, and two of them give
+    // no count at all (NaN): refused like too many parts.
     const double count = std::ceil(trackSeconds / segmentSeconds);
-    if (count > kMaxParts) {
+    if (!(count <= kMaxParts)) {
         if (error)
             *error = QStringLiteral("Refused: the track length and segment size give more than %1 parts.")
                          .arg(kMaxParts);
