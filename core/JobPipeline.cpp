@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace wsjob {
 
 using ProcessRunner::ToolOutcome;
@@ -313,14 +315,20 @@ void JobPipeline::checkRoom(const QString &source, qint64 available)
     // writes one part's WAV beside them (the AAC parts are far smaller).
     if (available < 0)
         return;
+    // Reckoned in floating point: a segment size typed as a long digit run
+    // is finite but far beyond any integer. A part is never longer than the
+    // track.
     const int rate = settings_.resampleRate > 0 ? settings_.resampleRate : 48000;
-    const qint64 partWav = qint64(settings_.segmentSeconds * rate) * (settings_.sixChannels ? 6 : 2) * 2;
-    const qint64 needed = QFileInfo(source).size() + 2 * partWav;
-    if (available < needed)
+    const double partSeconds = settings_.trackSeconds > 0
+                                   ? std::min(settings_.segmentSeconds, settings_.trackSeconds)
+                                   : settings_.segmentSeconds;
+    const double partWav = partSeconds * rate * (settings_.sixChannels ? 6 : 2) * 2;
+    const double needed = double(QFileInfo(source).size()) + 2 * partWav;
+    if (double(available) < needed)
         throw Failure(JobResult::Outcome::Failed,
                       QStringLiteral("Failed: the temporary folder %1 has %2 MB free; the conversion needs about %3 MB "
                                      "(the source and two parts' WAV files).")
-                          .arg(settings_.tempFolder, megabytes(available), megabytes(needed)));
+                          .arg(settings_.tempFolder, megabytes(available), megabytes(qint64(std::min(needed, 9e18)))));
 }
 
 } // namespace wsjob

@@ -11,6 +11,8 @@ namespace wsjob {
 namespace {
 
 constexpr int kMaxParts = 9999;
+// The highest output rate the transcoder's resampler takes (--rate).
+constexpr double kMaxResampleRate = 384000;
 
 } // namespace
 
@@ -27,8 +29,10 @@ QStringList JobSettings::segments(QString *error) const
             *error = QStringLiteral("Refused: the segment size \"%1\" must be at least one second.").arg(segmentText);
         return {};
     }
+    // Lengths too long to read as numbers are infinite, and two of them give
+    // no count at all (NaN): refused like too many parts.
     const double count = std::ceil(trackSeconds / segmentSeconds);
-    if (count > kMaxParts) {
+    if (!(count <= kMaxParts)) {
         if (error)
             *error = QStringLiteral("Refused: the track length and segment size give more than %1 parts.")
                          .arg(kMaxParts);
@@ -81,8 +85,12 @@ JobSettings readJobSettings(const ws::OptionModel &o)
     s.plugin = o.pluginGroup();
     s.delayStage = o.delayGroup();
     s.autoDelay = check("OTA", 3);
-    if (check("SSRC", 0))
-        s.resampleRate = int(lenientValue(text("ssrcv", 0)));
+    if (check("SSRC", 0)) {
+        // A rate the transcoder cannot take (it refuses it with its own
+        // message) counts as none here, where it only sizes the disk check.
+        const double rate = lenientValue(text("ssrcv", 0));
+        s.resampleRate = rate >= 1 && rate <= kMaxResampleRate ? int(rate) : 0;
+    }
 
     s.encoder.usePreset = o.value(QStringLiteral("aac"), 0) != 0;
     s.encoder.presetSwitch = o.control(QStringLiteral("aac"), 0).tag;

@@ -7,30 +7,35 @@
 
 namespace wsjob {
 
-void scanToolLog(const QString &logPath, ToolLogValues &values)
+void scanToolLog(QIODevice &log, ToolLogValues &values)
 {
     const QString delayPrefix = QLatin1String(kDelayPrefix);
     const QString substreamPrefix = QLatin1String(kSubstreamPrefix);
     const QString overallPrefix = QLatin1String(kOverallGainPrefix);
     const QString totalPrefix = QLatin1String(kTotalGainPrefix);
 
+    QTextStream in(&log);
+    QString line;
+    while (in.readLineInto(&line)) {
+        values.gainLine = line;
+        if (line.contains(delayPrefix)) {
+            if (const auto d = roundToInt16(lenientValue(line.mid(35))))
+                values.delay = *d;
+        }
+        if (line.contains(substreamPrefix))
+            values.substream = line.mid(32, 4);
+        if (line.contains(overallPrefix) || line.contains(totalPrefix)) {
+            values.gainLineFound = true;
+            break;
+        }
+    }
+}
+
+void scanToolLog(const QString &logPath, ToolLogValues &values)
+{
     QFile file(logPath);
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream in(&file);
-        QString line;
-        while (in.readLineInto(&line)) {
-            values.gainLine = line;
-            if (line.contains(delayPrefix)) {
-                if (const auto d = roundToInt16(lenientValue(line.mid(35))))
-                    values.delay = *d;
-            }
-            if (line.contains(substreamPrefix))
-                values.substream = line.mid(32, 4);
-            if (line.contains(overallPrefix) || line.contains(totalPrefix)) {
-                values.gainLineFound = true;
-                break;
-            }
-        }
+        scanToolLog(file, values);
         file.close();
     }
     QFile::remove(logPath);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class QIODevice;
+
 namespace wsjob {
 
 // The values the scan sets. Callers start from the job's defaults (delay 0,
@@ -35,6 +37,9 @@ inline constexpr char kTotalGainPrefix[] = "[00:00:00:000] |  Total Gain: ";
 // unreadable or empty log reads no lines). A later delay or substream line
 // overrides an earlier one.
 void scanToolLog(const QString &logPath, ToolLogValues &values);
+// The same scan over an open log, read from its current position; the log is
+// left as it is.
+void scanToolLog(QIODevice &log, ToolLogValues &values);
 
 // The transcoder's gain switch from a gain line: " -g " followed by the text
 // behind "Gain:" and the one character after it, up to and including the first

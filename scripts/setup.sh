@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need,
-# when any is missing. Run as root or through sudo.
+# when any is missing. Run as root or through sudo. With --fuzz it also
+# installs clang and libFuzzer's runtime (libclang-rt-14-dev), which only the
+# fuzz build (scripts/fuzz.sh) uses; the ordinary build stays on g++.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -11,6 +13,9 @@ packages=(
   # The fonts of a usual Debian desktop, so the window tests run where users are.
   fonts-dejavu-core fonts-liberation2 fonts-noto-core
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

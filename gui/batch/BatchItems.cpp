@@ -1,6 +1,8 @@
 #include "BatchItems.h"
 
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 namespace wsbatch {
 
@@ -179,6 +181,17 @@ bool isDuplicate(const QString &nameColumn, int rowCount)
         if (RowFileName(a.BatchName.at(i)) == name)
             return true;
     return false;
+}
+
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
 }
 
 Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth)

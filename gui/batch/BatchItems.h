@@ -18,6 +18,8 @@
 
 #include <optional>
 
+class QMimeData;
+
 namespace wsbatch {
 
 // The item arrays. They outlive the batch window: closing it empties their
@@ -96,6 +98,10 @@ struct Intake {
     QString rowText;      // the new row: name column and substream column
     QList<int> repadded;  // earlier rows whose name column was widened
 };
+
+// Local files offered by a drop, in the order the data lists them; nothing
+// when the data offers no file list.
+QStringList droppedFiles(const QMimeData *data);
 
 // Takes one dropped file in as the item after the `rowCount` existing rows:
 // files of other kinds, files whose size cannot be read (vanished, not a

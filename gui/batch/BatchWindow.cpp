@@ -17,7 +17,6 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QUrl>
 
 namespace wsbatch {
 
@@ -77,17 +76,6 @@ void fitCaptionColours(ws::FlatButton &b)
 }
 
 } // namespace
-
-QStringList droppedFiles(const QMimeData *data)
-{
-    QStringList files;
-    if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl &url : data->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    return files;
-}
 
 QFont batchListFont()
 {

@@ -131,8 +131,4 @@ void ReplaceRow(QListWidget &list, const QString &text, int index);
 // fixed-pitch face, else the system's fixed-pitch font (see DesktopFonts.h).
 QFont batchListFont();
 
-// Local files offered by a drop, in the order the data lists them; nothing
-// when the data offers no file list.
-QStringList droppedFiles(const QMimeData *data);
-
 } // namespace wsbatch

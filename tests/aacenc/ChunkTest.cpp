@@ -6,6 +6,7 @@
 #include "Av.h"
 #include "ChunkPlan.h"
 #include "TestSupport.h"
+#include "WavEncoder.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -321,3 +322,34 @@ TEST_F(ChunkedEncode, AFailingChunkLeavesNoOutput)
 }
 
 } // namespace
+
+TEST(WavSourceLength, NeverMoreSamplesThanTheFileHolds)
+{
+    // RF64 whose ds64 chunk states the data length; the file holds 10 stereo
+    // 16-bit sample frames (40 bytes) after its 80-byte header.
+    QTemporaryDir dir;
+    auto rf64 = [&dir](uint64_t dataBytes, uint64_t frames) {
+        QByteArray b("RF64\xff\xff\xff\xffWAVEds64", 16);
+        auto put = [&b](uint64_t v, int n) {
+            for (int i = 0; i < n; ++i)
+                b.append(char(v >> (8 * i)));
+        };
+        put(28, 4);
+        put(0, 8);
+        put(dataBytes, 8);
+        put(frames, 8);
+        put(0, 4);
+        b.append("fmt ", 4);
+        put(16, 4);
+        put(1, 2), put(2, 2), put(48000, 4), put(48000 * 4, 4), put(4, 2), put(16, 2);
+        b.append("data\xff\xff\xff\xff", 8);
+        b.append(40, '\x01');
+        const QString path = dir.filePath(QStringLiteral("in.wav"));
+        EXPECT_TRUE(writeFile(path, b));
+        return aacenc::WavSource(path.toStdString(), false).declaredSamples();
+    };
+    EXPECT_EQ(rf64(40, 10), 10);
+    // A damaged count (with no data length): the 120 bytes of the file hold
+    // 30 sample frames at most.
+    EXPECT_EQ(rf64(0, 0x0100000004000078ull), 30);
+}

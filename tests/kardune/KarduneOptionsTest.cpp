@@ -154,3 +154,47 @@ TEST(KarduneWavInput, NoticesDataLengthsPast4GiB)
     const std::vector<uint8_t> rf64 = header("RF64", 0xFFFFFFFFu);
     EXPECT_FALSE(wstool::wavDataLengthOverflows(rf64.data(), rf64.size(), dataStart + big));
 }
+
+TEST(KarduneWavInput, RefusesChunksThatRunPastTheEndOfTheFile)
+{
+    // Chunks: id and the length its header claims, and the bytes it really has.
+    struct Chunk {
+        const char *id;
+        uint32_t claimed;
+        uint32_t present;
+    };
+    auto file = [](const char *riff, std::initializer_list<Chunk> chunks) {
+        std::vector<uint8_t> f(riff, riff + 4);
+        f.insert(f.end(), {0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+        for (const Chunk &c : chunks) {
+            f.insert(f.end(), c.id, c.id + 4);
+            for (int i = 0; i < 4; ++i)
+                f.push_back(uint8_t(c.claimed >> (8 * i)));
+            f.insert(f.end(), c.present, 0);
+        }
+        return f;
+    };
+    const struct {
+        std::vector<uint8_t> file;
+        std::string expected;
+    } cases[] = {
+        {file("RIFF", {{"fmt ", 16, 16}, {"LIST", 3, 4}, {"data", 100, 100}}), ""},
+        {file("RIFF", {{"fmt ", 16, 16}, {"LIST", 0x7200002C, 40}, {"data", 100, 100}}), "LIST chunk at byte 36"},
+        {file("RIFF", {{"fmt ", 16, 16}, {"data", 100, 100}, {"LIST", 90, 40}}), "LIST chunk at byte 144"},
+        {file("RIFF", {{"fmt ", 0x1000, 16}}), "fmt  chunk at byte 12"},
+        {file("RIFF", {{"fmt ", 16, 16}, {"data", 0xFFFFFFFF, 100}}), ""},
+        {file("RIFF", {{"fmt ", 16, 16}, {"data", 0, 100}}), ""},
+        {file("RF64", {{"ds64", 28, 28}, {"bext", 5000, 10}, {"data", 0xFFFFFFFF, 100}}), "bext chunk at byte 48"},
+        {file("RF64", {{"ds64", 28, 28}, {"data", 0xFFFFFFFF, 100}, {"LIST", 5000, 10}}), ""},
+        {file("RIFX", {{"fmt ", 0x1000, 16}}), ""},
+    };
+    for (const auto &c : cases) {
+        const auto readAt = [&c](uint64_t pos, uint8_t *out, size_t n) {
+            if (pos + n > c.file.size())
+                return false;
+            std::copy_n(c.file.begin() + std::ptrdiff_t(pos), n, out);
+            return true;
+        };
+        EXPECT_EQ(wstool::wavChunkPastEnd(readAt, c.file.size()), c.expected) << c.expected;
+    }
+}

@@ -499,10 +499,33 @@ TEST_F(Pipeline, SplitListHasNoSixteenBitLimit)
     EXPECT_EQ(error, QString());
     EXPECT_EQ(partNumber(9), QStringLiteral("09"));
     EXPECT_EQ(partNumber(10), QStringLiteral("10"));
+    // Lengths of 400 digits read as infinite: no finite list of parts.
+    const QString huge(400, QLatin1Char('9'));
+    for (const auto &[segment, minutes] : {std::pair{huge, huge}, std::pair{QString("256"), huge}}) {
+        set("splitval", segment, 0);
+        set("splitval", minutes, 1);
+        error.clear();
+        EXPECT_EQ(readJobSettings(m).segments(&error), QStringList());
+        EXPECT_FALSE(error.isEmpty()) << segment.size() << " " << minutes.size();
+    }
     set("priority", "Low");
     EXPECT_EQ(readJobSettings(m).priorityClass, 0x20u);
     set("priority", "Idle");
     EXPECT_EQ(readJobSettings(m).priorityClass, 0x40u);
+}
+
+TEST_F(Pipeline, ResampleRateOutsideTheToolsRangeCountsAsNone)
+{
+    m.setValue(m.control("SSRC", 0), 1);
+    const struct {
+        const char *typed;
+        int rate;
+    } cases[] = {{"48000", 48000}, {"22050.7", 22050}, {"384000", 384000}, {"2501000111011", 0},
+                 {"99999999999999999999", 0}, {"-44100", 0}, {"0", 0}};
+    for (const auto &c : cases) {
+        set("ssrcv", c.typed, 0);
+        EXPECT_EQ(readJobSettings(m).resampleRate, c.rate) << c.typed;
+    }
 }
 
 TEST_F(Pipeline, IdlePriorityReachesTheTools)

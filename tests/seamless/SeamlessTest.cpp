@@ -425,6 +425,10 @@ TEST(PartTrim, NoteRoundTripAndDamage)
     EXPECT_FALSE(wstool::parseTrimNote("recorded at home"));
     EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead -5 keep 3"));
     EXPECT_FALSE(wstool::parseTrimNote(""));
+    // Counts no source has, which the encoder's frame arithmetic would overflow on.
+    EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead 1024 keep 9223372036854775807"));
+    EXPECT_FALSE(wstool::parseTrimNote("wavesmithy part lead 9223372036854775807 keep -1"));
+    EXPECT_TRUE(wstool::parseTrimNote("wavesmithy part lead 1024 keep 1099511627776"));
 }
 
 TEST(PartSpanFile, RoundTripKeepsTheCarriedBytes)
@@ -445,6 +449,31 @@ TEST(PartSpanFile, RoundTripKeepsTheCarriedBytes)
     QFile f(QString::fromStdString(p));
     ASSERT_TRUE(f.resize(f.size() - 1));
     EXPECT_FALSE(wstool::readSpan(p, &b, &a));
+}
+
+TEST(PartSpanFile, PositionsAndRatesNoSourceHasAreDamage)
+{
+    QTemporaryDir d;
+    const std::string p = wstool::spanPath(d.filePath(QStringLiteral("01.ac3")).toStdString());
+    const int64_t max = wstool::kMaxSamplePosition;
+    const struct {
+        PartSpan span;
+        int64_t handOnFirst;
+        bool taken;
+    } cases[] = {
+        {{-max, max - 1, max, wstool::kMaxSpanRate}, 0, true},
+        {{-9000000000000000000, 9000000000000000000, -1, 1}, 0, false},
+        {{0, max + 1, -1, 48000}, 0, false},
+        {{0, 0, max + 1, 48000}, 0, false},
+        {{-max - 1, 0, -1, 48000}, 0, false},
+        {{0, 0, -1, wstool::kMaxSpanRate + 1}, 0, false},
+        {{0, 0, -1, 48000}, -max - 1, false},
+    };
+    for (const auto &c : cases) {
+        const wstool::HandOn h{"02.ac3.span", 0, 10, c.handOnFirst, 1000};
+        wstool::writeSpan(p, c.span, {}, {}, &h);
+        EXPECT_EQ(wstool::readSpan(p, nullptr, nullptr).has_value(), c.taken) << c.span.first << " " << c.span.start;
+    }
 }
 
 // A part hands the next part its long run-in: bytes of its own file replace

@@ -251,7 +251,12 @@ int64_t WavSource::declaredSamples() const
     const AVStream *st = in_->streams[0];
     if (st->duration <= 0 || st->duration == AV_NOPTS_VALUE)
         return -1;
-    return av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
+    const int64_t declared = av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
+    // A damaged header (an RF64 size field, say) can promise far more than
+    // the file holds; plans made from it would be as large. No more samples
+    // than the file's bytes can hold.
+    const int64_t bytes = in_->pb ? avio_size(in_->pb) : -1;
+    return bytes < 0 ? declared : std::min(declared, bytes / blockAlign_);
 }
 
 void WavSource::seekTo(int64_t sample)

@@ -30,7 +30,8 @@ public:
     // The file's comment (LIST/INFO), empty when it has none.
     std::string comment() const;
 
-    // Samples in the file as its header tells; -1 when it does not tell.
+    // Samples in the file as its header tells, but never more than its bytes
+    // can hold; -1 when it does not tell.
     int64_t declaredSamples() const;
     // Positions reading at sample `sample` (before the first readInto).
     void seekTo(int64_t sample);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -118,9 +117,16 @@ std::optional<PartSpan> readSpan(const std::string &path, std::vector<uint8_t> *
             return std::nullopt;
         seen[i] = true;
     }
+    // Positions past kMaxSamplePosition and rates past kMaxSpanRate are
+    // damage: no source has them, and the trim's arithmetic on them would
+    // overflow.
+    const auto position = [](long long v) { return v >= -kMaxSamplePosition && v <= kMaxSamplePosition; };
+    if (!std::all_of(values, values + 3, position) || !std::all_of(values + 8, values + 10, position) ||
+        values[3] > kMaxSpanRate)
+        return std::nullopt;
     PartSpan s{values[0], values[1], values[2], int(values[3])};
     const long long nb = values[4], na = values[5];
-    if (!std::all_of(seen, seen + kRequired, [](bool b) { return b; }) || s.rate <= 0 || values[3] > INT_MAX ||
+    if (!std::all_of(seen, seen + kRequired, [](bool b) { return b; }) || s.rate <= 0 ||
         s.start < s.first || (s.end >= 0 && s.end <= s.start) || nb < 0 || na < 0 || nb > (1 << 26) ||
         na > (1 << 26))
         return std::nullopt;
@@ -234,7 +240,7 @@ std::optional<PartTrim> parseTrimNote(const std::string &note)
     std::string w1, w2, k1, k2;
     long long lead = 0, keep = 0;
     if (!(in >> w1 >> w2 >> k1 >> lead >> k2 >> keep) || w1 + " " + w2 != kNoteMagic || k1 != "lead" ||
-        k2 != "keep" || lead < 0 || keep < -1)
+        k2 != "keep" || lead < 0 || keep < -1 || lead > kMaxSamplePosition || keep > kMaxSamplePosition)
         return std::nullopt;
     PartTrim t;
     t.lead = lead;

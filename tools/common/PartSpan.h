@@ -41,6 +41,14 @@ struct HandOn {
     int64_t start = 0;  // the next part's `start`, to check the note against
 };
 
+// The largest sample position or count a note or comment may state, about
+// 35 days at 384 kHz: far past any source, and small enough that the
+// arithmetic on it (scaled to another rate, summed with run-in and run-out)
+// cannot overflow. The readers refuse larger values as damage.
+constexpr int64_t kMaxSamplePosition = int64_t(1) << 40;
+// The highest source rate a note may state (above any real one).
+constexpr int kMaxSpanRate = 1 << 20;
+
 std::string spanPath(const std::string &part);
 // The bare file name of a part's note, as a HandOn names it.
 std::string spanName(const std::string &part);

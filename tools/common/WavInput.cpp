@@ -22,6 +22,38 @@ bool wavDataLengthOverflows(const uint8_t *head, size_t n, uint64_t fileSize)
     return false;
 }
 
+std::string wavChunkPastEnd(const std::function<bool(uint64_t pos, uint8_t *out, size_t n)> &readAt,
+                            uint64_t fileSize)
+{
+    uint8_t h[12];
+    if (!readAt(0, h, 12) || std::memcmp(h + 8, "WAVE", 4) != 0)
+        return {};
+    const bool riff = std::memcmp(h, "RIFF", 4) == 0;
+    if (!riff && std::memcmp(h, "RF64", 4) != 0 && std::memcmp(h, "BW64", 4) != 0)
+        return {};
+    // Chunk headers are few; the bound only stops a walk over a file of
+    // nothing but empty chunks.
+    uint64_t pos = 12;
+    for (int chunks = 0; chunks < 4096 && pos + 8 <= fileSize && readAt(pos, h, 8); ++chunks) {
+        const uint64_t size = h[4] | (h[5] << 8) | (h[6] << 16) | (uint64_t(h[7]) << 24);
+        const uint64_t end = pos + 8 + size + (size & 1);
+        if (std::memcmp(h, "data", 4) == 0) {
+            // The audio may run to the end of the file (a placeholder, 0 or a
+            // length past 4 GiB; RF64 states it elsewhere): what follows
+            // cannot be told.
+            if (!riff || size == 0 || size == 0xFFFFFFFFu || end > fileSize)
+                return {};
+        } else if (pos + 8 + size > fileSize) {
+            std::string id;
+            for (int i = 0; i < 4; ++i)
+                id += h[i] >= 0x20 && h[i] < 0x7F ? char(h[i]) : '?';
+            return id + " chunk at byte " + std::to_string(pos);
+        }
+        pos = end;
+    }
+    return {};
+}
+
 InputFormatPtr openWavInput(const std::string &path, int packetBytes)
 {
     struct stat st;
@@ -39,7 +71,16 @@ InputFormatPtr openWavInput(const std::string &path, int packetBytes)
     if (std::FILE *f = std::fopen(path.c_str(), "rb")) {
         std::vector<uint8_t> head(1 << 16);
         const size_t n = std::fread(head.data(), 1, head.size(), f);
+        const std::string pastEnd = wavChunkPastEnd(
+            [f](uint64_t pos, uint8_t *out, size_t count) {
+                return ::fseeko(f, off_t(pos), SEEK_SET) == 0 && std::fread(out, 1, count, f) == count;
+            },
+            uint64_t(st.st_size));
         std::fclose(f);
+        if (!pastEnd.empty()) {
+            av_dict_free(&opts);
+            throw ToolError(path + " is damaged: its " + pastEnd + " runs past the end of the file");
+        }
         if (wavDataLengthOverflows(head.data(), n, uint64_t(st.st_size)))
             av_dict_set(&opts, "ignore_length", "1", 0);
     }
