@@ -8,6 +8,9 @@ packages=(
   libavformat-dev libavcodec-dev libavfilter-dev libswresample-dev libavutil-dev ffmpeg
   xvfb xauth ladspa-sdk
   desktop-file-utils appstream dpkg-dev file groff-base
+  # GStreamer plays the .m4a outputs in the end-to-end tests (gst-discoverer-1.0, gst-launch-1.0).
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-libav
 )
 missing=()
 for p in "${packages[@]}"; do
