@@ -384,6 +384,8 @@ public:
         par->sample_rate = rate_;
         par->frame_size = int(kFrame);
         par->bit_rate = bitRate;
+        // As FFmpeg's encoder hands them on; the MP4 muxer of FFmpeg 5.1
+        // takes its edit list from the time stamps alone.
         par->initial_padding = int(t.priming);
         par->trailing_padding = int(t.padding);
         av_channel_layout_from_mask(&par->ch_layout, layoutOf(stream.channelConfig));
