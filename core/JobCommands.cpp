@@ -3,6 +3,8 @@
 #include "LenientNumber.h"
 #include "NumberText.h"
 
+#include <QFileInfo>
+
 namespace wsjob {
 
 namespace {
@@ -148,6 +150,11 @@ ToolCommand joinCommand(const JobSettings &s, const JobFiles &f)
         c.words({QStringLiteral("-join"), QStringLiteral("-type"), QStringLiteral("aac"), QStringLiteral("-prefix")});
     c.path(s.output).show(QStringLiteral(" "));
     c.word(QStringLiteral("-logfilea")).path(s.logPath);
+    // An .m4a output is tagged with the source's name, unless the name would read as a group mark.
+    if (const QString title = QFileInfo(s.input).completeBaseName();
+        s.output.endsWith(QLatin1String(".m4a"), Qt::CaseInsensitive) && title != QLatin1String(")") &&
+        !(title.startsWith(QLatin1Char('-')) && title.endsWith(QLatin1Char('('))))
+        c.word(QStringLiteral("-title")).path(title);
     return c.word(QStringLiteral(")")).words(kProfile);
 }
 

@@ -12,6 +12,9 @@ packages=(
   desktop-file-utils appstream dpkg-dev file groff-base
   # The fonts of a usual Debian desktop, so the window tests run where users are.
   fonts-dejavu-core fonts-liberation2 fonts-noto-core
+  # GStreamer plays the .m4a outputs in the end-to-end tests (gst-discoverer-1.0, gst-launch-1.0).
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-libav
 )
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

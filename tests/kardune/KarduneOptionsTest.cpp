@@ -67,6 +67,14 @@ TEST(KarduneCommandLine, ReadsBothJoinCommands)
     EXPECT_TRUE(o.addRiff);
     EXPECT_EQ(o.prefix, "/out/f.wav");
     EXPECT_EQ(parseOptions({"--help"}).mode, Mode::Help);
+
+    // Into MPEG-4 audio, tagged: a title is one word, whatever it looks like.
+    o = parseOptions(frontEndWords(
+        R"("/k" -core( -input "/t/Kardune.lst" -join -type aac -prefix "/out/My Film.M4a"  -logfilea "/l.log" -title "-r" -language FRA ) -profile( Wavesmithy v0.51 ))"));
+    EXPECT_TRUE(isM4a(o.prefix));
+    EXPECT_EQ(o.title, "-r");
+    EXPECT_EQ(o.language, "fra");
+    EXPECT_FALSE(isM4a("/out/film.m4a.aac"));
 }
 
 TEST(KarduneCommandLine, RejectsWhatItCannotUse)
@@ -86,6 +94,11 @@ TEST(KarduneCommandLine, RejectsWhatItCannotUse)
         {"-core(", "-input", "l", "-join", "-type", "ac3", "-prefix", "o", ")"}, // only AAC joins
         {"-core(", "-input", "l", "-join", "-prefix", "o", ")", "-split(", "10", ")"},
         {"stray", "-core(", "-input", "a", "-prefix", "p", "-type", "ac3", ")"},
+        {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-language", "en", ")"},      // not ISO 639-2
+        {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-language", "e1g", ")"},
+        {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-title", ")"},               // no title
+        {"-core(", "-input", "a", "-prefix", "p", "-type", "ac3", "-title", "t", ")"},       // tags a join only
+        {"-core(", "-input", "l", "-addriff", "-output", "o.M4A", ")"},                      // RIFF is no .m4a
     };
     for (const auto &words : bad)
         EXPECT_THROW(parseOptions(words), wstool::UsageError) << wstool::joinWords(words);

@@ -1,8 +1,12 @@
 #include "CommandLine.h"
 #include "Levels.h"
+#include "PartLength.h"
 #include "ToolLog.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace wstool;
 
@@ -50,4 +54,33 @@ TEST(ToolLog, StampsElapsedTime)
 {
     EXPECT_EQ(ToolLog::stamp(std::chrono::milliseconds(0)), "[00:00:00:000]");
     EXPECT_EQ(ToolLog::stamp(std::chrono::milliseconds(3723004)), "[01:02:03:004]");
+}
+
+TEST(PartLength, NotesReadBackAndDamagedOnesAreRefused)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("01.aac.length")).toStdString();
+    writeLengthNote(path, {1234567890123, 1024, 44100, 987654});
+    const auto back = readLengthNote(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->samples, 1234567890123);
+    EXPECT_EQ(back->priming, 1024);
+    EXPECT_EQ(back->rate, 44100);
+    EXPECT_EQ(back->bytes, 987654u);
+
+    const std::string head = "wavesmithy part length 1\n";
+    const std::string bad[] = {
+        "",
+        "wavesmithy part span 1\nsamples 1\npriming 0\nrate 48000\nbytes 9\n", // another note
+        head + "samples 1\npriming 0\nrate 48000\n",                             // bytes missing
+        head + "samples -1\npriming 0\nrate 48000\nbytes 9\n",
+        head + "samples 1\npriming 0\nrate 4800000000\nbytes 9\n",
+        head + "samples 1\npriming 9000000000000000000\nrate 48000\nbytes 9\n", // beyond any part
+        head + "samples 1\npriming 0\nrate 48000\nbytes 9\nlength 3\n",          // unknown key
+    };
+    for (const std::string &text : bad) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        EXPECT_FALSE(readLengthNote(path)) << text;
+    }
+    EXPECT_FALSE(readLengthNote(path + ".none"));
 }

@@ -47,6 +47,11 @@ std::string usage()
   stopped), 2 unusable command line, 129, 130 or 143 ended by SIGHUP, SIGINT
   or SIGTERM (the partial output is removed).
 
+  A WAV whose comment is a part note ("wavesmithy part lead L keep K", from
+  tromvax) is a part of a split source: only the frames of its own samples
+  are kept, and AAC.length beside the output gives their exact number for
+  kardune's .m4a join.
+
   Presets: target average bit rates (kbit/s; the 5.1 column for input of more
   than two channels, the other for one or two) and what the encoder achieved on
   the test signal of bench/aacenc_bitrates.sh (pink noise and a tone, 48 kHz,

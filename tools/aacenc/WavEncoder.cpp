@@ -4,6 +4,7 @@
 #include "AtomicFile.h"
 #include "ChunkPlan.h"
 #include "ParallelEncode.h"
+#include "PartLength.h"
 #include "PartSpan.h"
 #include "WavInput.h"
 
@@ -436,6 +437,10 @@ EncodeResult encode(const Request &r)
     const KeptPackets kept = keptPackets(trim, frame);
 
     wstool::AtomicFile out(r.output);
+    // A part's length note describes this output only: an older one goes first.
+    const std::string notePath = wstool::lengthNotePath(r.output);
+    if (trim)
+        std::remove(notePath.c_str());
     auto makeSink = [&] { return r.adif ? makeAdifSink(out) : makeAdtsSink(out); };
 
     // Long inputs are encoded in chunks on every core; a file that holds
@@ -478,14 +483,26 @@ EncodeResult encode(const Request &r)
         result.samples = src.samplesRead();
     }
 
-    // A part lasts as long as the frames it keeps, not its whole WAV.
+    // A part lasts as long as the frames it keeps, not its whole WAV. Its
+    // own samples, which the joiner needs for the exact length, are the
+    // `keep` after the run-in (all of them for the last part), in frames
+    // that begin with the encoder's priming only in the first part.
+    std::optional<wstool::PartLength> length;
     if (trim) {
-        const int64_t lastPacket = packetCount(result.samples) - 1;
+        const int64_t read = result.samples;
+        const int64_t lastPacket = packetCount(read) - 1;
         const int64_t last = kept.last < 0 ? lastPacket : std::min(kept.last, lastPacket);
         result.samples = std::max<int64_t>(0, last - kept.first + 1) * frame;
+        const int64_t own = std::max<int64_t>(0, read - trim->lead);
+        length = wstool::PartLength{trim->keep < 0 ? own : std::min(trim->keep, own),
+                                    kept.first == 0 ? enc.context()->initial_padding : 0, result.sampleRate, 0};
     }
     result.bytes = out.size();
     out.commit();
+    if (length) {
+        length->bytes = result.bytes;
+        wstool::writeLengthNote(notePath, *length);
+    }
     return result;
 }
 

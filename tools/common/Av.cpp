@@ -3,6 +3,8 @@
 #include "AtomicFile.h"
 
 #include <cerrno>
+#include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +52,80 @@ int64_t seekInFd(void *opaque, int64_t offset, int whence)
     return at < 0 ? AVERROR(errno) : int64_t(at);
 }
 
+// Reading back the partial file a muxer writes: its own position, so that
+// reading never moves the writer's.
+struct ReadBack {
+    int fd = -1;
+    int64_t pos = 0;
+};
+
+int readBack(void *opaque, uint8_t *buf, int size)
+{
+    auto *r = static_cast<ReadBack *>(opaque);
+    for (;;) {
+        const ssize_t n = ::pread(r->fd, buf, size_t(size), off_t(r->pos));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return AVERROR(errno);
+        if (n == 0)
+            return AVERROR_EOF;
+        r->pos += n;
+        return int(n);
+    }
+}
+
+int64_t seekBack(void *opaque, int64_t offset, int whence)
+{
+    auto *r = static_cast<ReadBack *>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    struct stat st;
+    if ((whence == AVSEEK_SIZE || whence == SEEK_END) && ::fstat(r->fd, &st) != 0)
+        return AVERROR(errno);
+    int64_t to = 0;
+    switch (whence) {
+    case AVSEEK_SIZE: return int64_t(st.st_size);
+    case SEEK_SET: to = offset; break;
+    case SEEK_CUR: to = r->pos + offset; break;
+    case SEEK_END: to = int64_t(st.st_size) + offset; break;
+    default: return AVERROR(EINVAL);
+    }
+    if (to < 0)
+        return AVERROR(EINVAL);
+    r->pos = to;
+    return to;
+}
+
+// A muxer that makes a second pass over its output re-opens it for reading
+// by its name (the MP4 muxer's faststart does). Under that name there is
+// nothing yet, or the file this one is going to replace: the muxer reads
+// the partial file through its descriptor instead. Nothing else is opened.
+int reopenOutput(AVFormatContext *s, AVIOContext **pb, const char *url, int flags, AVDictionary **)
+{
+    if (flags != AVIO_FLAG_READ || !url || !s->url || std::strcmp(url, s->url) != 0)
+        return AVERROR(EPERM);
+    constexpr int kBuffer = 1 << 16;
+    auto *reader = new (std::nothrow) ReadBack{fdOf(s->opaque), 0};
+    auto *buffer = static_cast<unsigned char *>(av_malloc(kBuffer));
+    *pb = reader && buffer ? avio_alloc_context(buffer, kBuffer, 0, reader, readBack, nullptr, seekBack) : nullptr;
+    if (!*pb) {
+        delete reader;
+        av_free(buffer);
+        return AVERROR(ENOMEM);
+    }
+    return 0;
+}
+
+int closeReopened(AVFormatContext *, AVIOContext *pb)
+{
+    if (pb) {
+        delete static_cast<ReadBack *>(pb->opaque);
+        av_freep(&pb->buffer);
+        avio_context_free(&pb);
+    }
+    return 0;
+}
+
 } // namespace
 
 AVIOContext *openFileIo(AtomicFile &file)
@@ -86,6 +162,9 @@ OutputFormatPtr openMuxer(const char *format, AtomicFile &file)
     OutputFormatPtr out(raw);
     out->pb = openFileIo(file);
     out->flags |= AVFMT_FLAG_CUSTOM_IO;
+    out->opaque = reinterpret_cast<void *>(intptr_t(file.fd()));
+    out->io_open = reopenOutput;
+    out->io_close2 = closeReopened;
     return out;
 }
 

@@ -72,9 +72,11 @@ PacketPtr makePacket();
 
 class AtomicFile;
 
-// A muxer of `format` ("wav", "adts") writing into `file` from its start,
-// through a seekable I/O context over the file's descriptor (the WAV muxer
-// seeks back to complete its header). Throws ToolError.
+// A muxer of `format` ("wav", "adts", "ipod") writing into `file` from its
+// start, through a seekable I/O context over the file's descriptor (the WAV
+// muxer seeks back to complete its header). A muxer that re-opens its output
+// for reading (the MP4 muxer's faststart pass) reads the partial file, never
+// a file under the output's name. Throws ToolError.
 OutputFormatPtr openMuxer(const char *format, AtomicFile &file);
 
 // The same I/O context alone, for writing bytes with avio_write; freed with

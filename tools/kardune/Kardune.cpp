@@ -33,13 +33,25 @@ Split:
              number ("01").
 
 Join:
-  kardune -core( -input LIST -join -type aac -prefix OUTPUT -logfile|-logfilea LOG )
+  kardune -core( -input LIST -join -type aac -prefix OUTPUT -logfile|-logfilea LOG
+                 [-title TEXT] [-language CODE] )
   kardune -core( -input LIST -addriff -type aac -output OUTPUT -logfile|-logfilea LOG )
     Joins the AAC parts named in LIST (one path per line, LF or CR LF) into
     OUTPUT, in line order. ADTS parts are passed through frame by frame; ADIF
     parts become one ADIF stream with one header. -addriff puts the ADTS stream
     in a RIFF WAVE file (format tag 0x1600, AAC in ADTS). A missing or damaged
     part is an error.
+    An OUTPUT whose name ends in ".m4a" (any case) is MPEG-4 audio: one AAC
+    track, the index (moov) at the front, the encoder's priming and the end
+    padding signalled by an edit list and the iTunSMPB comment, so that the
+    file plays exactly the samples of the source. The exact length comes from
+    the length note beside each part (PART.length, written by aacenc); a part
+    without one counts in whole frames. A join that succeeds removes the
+    notes. ADTS parts only; -addriff cannot write .m4a.
+    -title TEXT     the title tag (one word; quote it in a single-string
+                    command line)
+    -language CODE  the track's language, ISO 639-2 (eng, deu, fra, ...)
+    The encoder tag is "Wavesmithy" and the version. Other outputs have no tags.
 
   kardune --help | --version
 

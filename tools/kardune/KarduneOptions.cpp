@@ -15,8 +15,8 @@ using wstool::lower;
 
 namespace {
 
-const std::set<std::string> kCoreSwitches = {"-input", "-prefix",  "-output", "-logfile", "-logfilea",
-                                             "-type",  "-r",       "-ending", "-join",    "-addriff"};
+const std::set<std::string> kCoreSwitches = {"-input", "-prefix", "-output", "-logfile", "-logfilea", "-type",
+                                             "-r",     "-ending", "-join",   "-addriff", "-title",    "-language"};
 
 // A path: the words up to the next switch of the group, joined by blanks, so
 // an unquoted folder name with blanks still arrives whole.
@@ -68,6 +68,17 @@ void readCore(const std::vector<std::string> &w, Options &o, bool &join)
             if (!typeFor(o.type))
                 throw UsageError("switch -type: unknown part type \"" + given +
                                  "\" (known: ac3, mpa, mp1, mp2, mp3, wav, pcm, aac)");
+        } else if (sw == "-title") {
+            // One word, whatever it holds: a title may look like a switch.
+            if (i + 1 >= w.size())
+                throw UsageError("switch -title needs a value");
+            o.title = w[++i];
+        } else if (sw == "-language") {
+            const std::string code = i + 1 < w.size() ? lower(w[i + 1]) : std::string();
+            if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+                throw UsageError("switch -language needs a three-letter ISO 639-2 code such as eng");
+            o.language = code;
+            ++i;
         } else if (sw == "-r")
             o.replace = true;
         else if (sw == "-ending")
@@ -123,6 +134,11 @@ Options parseOptions(const std::vector<std::string> &words)
     if (o.prefix.empty())
         throw UsageError(join ? "no output file (-prefix or -output) given"
                               : "no prefix for the part names (-prefix) given");
+    if (!join && (!o.title.empty() || !o.language.empty()))
+        throw UsageError("-title and -language are tags of a joined .m4a file, not of a split");
+    if (o.addRiff && isM4a(o.prefix))
+        throw UsageError("-addriff writes a RIFF WAVE file, not MPEG-4 audio: join into " + o.prefix +
+                         " with -join -prefix");
     if (join) {
         if (sawSplit)
             throw UsageError("-split( cannot be combined with -join or -addriff");
@@ -139,6 +155,11 @@ Options parseOptions(const std::vector<std::string> &words)
             throw UsageError("AAC streams are joined (-join), not split");
     }
     return o;
+}
+
+bool isM4a(const std::string &path)
+{
+    return path.size() >= 4 && lower(path.substr(path.size() - 4)) == ".m4a";
 }
 
 std::string partNumber(int n)

@@ -23,7 +23,12 @@ struct Options {
     bool replace = false;   // -r: parts may overwrite existing files
     bool ending = false;    // -ending: part names end in "." + type
     std::vector<double> lengths; // part lengths in seconds, zeros left out
+    std::string title;      // join into .m4a: the title tag
+    std::string language;   // join into .m4a: the track's language, ISO 639-2 ("eng")
 };
+
+// An output name ending in ".m4a" (any case): the join writes MPEG-4 audio.
+bool isM4a(const std::string &path);
 
 // Reads the words of a command line; throws wstool::UsageError with a one-line
 // reason when they make no valid request.

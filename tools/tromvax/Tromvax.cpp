@@ -391,6 +391,9 @@ void Runner::decode()
                     from0 = trim->skip + trim->lead;
                     cut = std::max<int64_t>(0, -shift);
                     silence = std::max<int64_t>(0, shift);
+                } else {
+                    // Decoded whole: every sample is the part's own.
+                    wav.setComment(wstool::trimNote(wstool::PartTrim{}));
                 }
                 wav.begin(f->ch_layout, f->sample_rate, 16);
                 log_.line("Output: " + o_.output + ", 16-bit PCM, " + layoutName(f->ch_layout) + ", " +
