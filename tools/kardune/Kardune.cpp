@@ -27,6 +27,9 @@ Split:
           wav, pcm:         SRC is a PCM WAV file; parts are WAV files cut at
                             the sample nearest to each part end.
     AC3 and MPEG audio parts end at the frame boundary nearest to each part end.
+    A source that ends inside a frame (or a WAV inside a sample frame) gives
+    parts of all its whole frames; the bytes cut short go into no part, and
+    the log and standard error say how many.
     -r       replace: parts may overwrite existing files of the same name;
              without it an existing file is an error and nothing is left made.
     -ending  part names end in "." + TYPE ("01.ac3"); without it they end in the
@@ -87,6 +90,8 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
                           static_cast<unsigned long long>(r.bytes));
             log.line(std::string("Split done: ") + line);
             out << "kardune: " << line << "\n";
+            if (!r.note.empty())
+                err << "kardune: " << o.input << ": " << r.note << "\n";
         } else {
             log.line("Kardune: joining the parts listed in " + o.input + " into " + o.prefix +
                      (o.addRiff ? " (with a wave header)" : ""));

@@ -230,6 +230,15 @@ bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool 
     auto header = [this](const uint8_t *p, size_t n) {
         return kind_ == StreamKind::Ac3 ? parseAc3Header(p, n) : parseMpegAudioHeader(p, n);
     };
+    // The start of a frame that the source cuts short: a header whose frame
+    // is longer than the bytes left, or fewer bytes than a header that begin
+    // with the sync word.
+    const auto cutShort = [&](const uint8_t *p, int n) {
+        if (const auto h = header(p, size_t(n)))
+            return h->size > n;
+        return n < 6 && (kind_ == StreamKind::Ac3 ? p[0] == 0x0B && (n < 2 || p[1] == 0x77)
+                                                  : p[0] == 0xFF && (n < 2 || (p[1] & 0xE0) == 0xE0));
+    };
     for (int start = 0; start < size; ++start) {
         const auto first = header(data + start, size_t(size - start));
         if (!first)
@@ -239,12 +248,21 @@ bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool 
             const auto h = header(data + pos, size_t(size - pos));
             if (!h)
                 break;
-            if (pos + h->size > size) {
-                if (last)
-                    throw ToolError(path_ + " ends inside a frame (the file is truncated)");
+            if (pos + h->size > size)
                 break;
-            }
             pos += h->size;
+        }
+        // The source ends inside a frame: the whole frames before it count,
+        // the rest is left out.
+        if (last && pos < size && pos > start && cutShort(data + pos, size - pos)) {
+            cutAt_ = offset + uint64_t(pos);
+            cutBytes_ = uint64_t(size - pos);
+            size = pos;
+        } else if (last && pos == start && first->size > size - start) {
+            junk_ += uint64_t(start);
+            cutAt_ = offset + uint64_t(start);
+            cutBytes_ = uint64_t(size - start);
+            return false;
         }
         if (pos != size)
             continue;
@@ -255,6 +273,11 @@ bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool 
         f.samples = first->samples;
         f.sampleRate = first->sampleRate;
         return true;
+    }
+    if (last && size > 0 && cutShort(data, size)) {
+        cutAt_ = offset;
+        cutBytes_ = uint64_t(size);
+        return false;
     }
     junk_ += uint64_t(size);
     return false;
