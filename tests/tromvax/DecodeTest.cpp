@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 using namespace tvtest;
 
@@ -204,6 +205,24 @@ TEST(TromvaxDecode, MpegAudioAndWavSources)
         EXPECT_NEAR(a.seconds(), 3.0, 0.08);
         EXPECT_NEAR(frequency(a.ch[1], a.rate, a.rate / 2, a.rate * 5 / 2), 1000.0, 0.5);
         EXPECT_NEAR(db(peak(a.ch[1], a.rate / 2, a.rate * 5 / 2)), kHalf, 0.5);
+    }
+}
+
+// A part of one or two frames (a source that ends a frame past a part
+// end): the MP3 demuxer refuses a file of one frame, so it is read frame by
+// frame through the parser.
+TEST(TromvaxDecode, MpegAudioPartsOfOneFrameDecode)
+{
+    const std::string mp2 = readFile(fixture("tone.mp2"));
+    const size_t frame = 576; // 192 kb/s at 48 kHz, never padded
+    for (int frames : {1, 2}) {
+        SCOPED_TRACE(frames);
+        const std::string part = scratchDir() + "/02.mpa";
+        std::ofstream(part, std::ios::binary) << mp2.substr(20 * frame, size_t(frames) * frame);
+        const Audio a = decode(part, "-2ch", "");
+        ASSERT_EQ(a.channels(), 2);
+        EXPECT_EQ(a.frames(), size_t(frames) * 1152);
+        EXPECT_NEAR(db(peak(a.ch[0], 600)), kHalf, 0.5);
     }
 }
 

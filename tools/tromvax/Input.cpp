@@ -9,7 +9,9 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 using wstool::ToolError;
@@ -42,13 +44,28 @@ int64_t toMicroseconds(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, 
 
 } // namespace
 
+struct Demuxer::Parsed {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file{nullptr, &std::fclose};
+    wstool::CodecParserPtr parser;
+    wstool::CodecContextPtr avctx;
+    std::vector<uint8_t> buf = std::vector<uint8_t>(1 << 16);
+    size_t pos = 0, len = 0;
+    bool flushed = false;
+    int64_t samples = 0;
+};
+
 Demuxer::Demuxer(const std::string &path, const std::string &name) : name_(name.empty() ? path : name)
 {
     AVFormatContext *raw = nullptr;
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-    if (err == AVERROR_INVALIDDATA) {
-        if (const AVInputFormat *f = formatFromExtension(name_))
-            err = avformat_open_input(&raw, path.c_str(), f, nullptr);
+    const AVInputFormat *named = formatFromExtension(name_);
+    if (err == AVERROR_INVALIDDATA && named)
+        err = avformat_open_input(&raw, path.c_str(), named, nullptr);
+    // The MP3 demuxer refuses a file of a single frame (a short part of a
+    // split): such a file is read through the parser instead.
+    if (err < 0 && named && std::string(named->name) == "mp3") {
+        openWithParser(path);
+        return;
     }
     avCheck(err, "cannot open " + name_);
     ctx_.reset(raw);
@@ -56,6 +73,80 @@ Demuxer::Demuxer(const std::string &path, const std::string &name) : name_(name.
 }
 
 void Demuxer::readFailed(int err) const { throw ToolError(wstool::readErrorText(ctx_.get(), err, name_)); }
+
+void Demuxer::openWithParser(const std::string &path)
+{
+    auto p = std::make_shared<Parsed>();
+    p->file.reset(std::fopen(path.c_str(), "rb"));
+    if (!p->file)
+        throw ToolError("cannot open " + name_ + ": " + std::strerror(errno));
+    p->parser.reset(av_parser_init(AV_CODEC_ID_MP2));
+    p->avctx.reset(avcodec_alloc_context3(nullptr));
+    ctx_.reset(avformat_alloc_context());
+    if (!p->parser || !p->avctx || !ctx_)
+        throw ToolError("out of memory");
+    parsed_ = p;
+    // The first frame tells the stream's kind (layer), rate and channels.
+    auto pkt = wstool::makePacket();
+    if (!nextParsed(pkt.get()))
+        throw ToolError("cannot open " + name_ + ": no MPEG audio frame found");
+    AVStream *st = avformat_new_stream(ctx_.get(), nullptr);
+    if (!st)
+        throw ToolError("out of memory");
+    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    st->codecpar->codec_id = p->avctx->codec_id != AV_CODEC_ID_NONE ? p->avctx->codec_id : AV_CODEC_ID_MP2;
+    st->codecpar->sample_rate = p->avctx->sample_rate;
+    st->codecpar->bit_rate = p->avctx->bit_rate;
+    avCheck(av_channel_layout_copy(&st->codecpar->ch_layout, &p->avctx->ch_layout), "out of memory");
+    st->time_base = AVRational{1, std::max(p->avctx->sample_rate, 1)};
+    // From the start again, with a fresh parser.
+    std::rewind(p->file.get());
+    p->parser.reset(av_parser_init(AV_CODEC_ID_MP2));
+    if (!p->parser)
+        throw ToolError("out of memory");
+    p->pos = p->len = 0;
+    p->flushed = false;
+    p->samples = 0;
+}
+
+bool Demuxer::nextParsed(AVPacket *pkt)
+{
+    Parsed &p = *parsed_;
+    for (;;) {
+        uint8_t *out = nullptr;
+        int outSize = 0;
+        if (p.pos < p.len) {
+            const int used = av_parser_parse2(p.parser.get(), p.avctx.get(), &out, &outSize, p.buf.data() + p.pos,
+                                              int(p.len - p.pos), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            p.pos += size_t(std::max(used, 0));
+        } else if (!p.flushed && std::feof(p.file.get()) == 0) {
+            p.len = std::fread(p.buf.data(), 1, p.buf.size() - AV_INPUT_BUFFER_PADDING_SIZE, p.file.get());
+            p.pos = 0;
+            std::fill(p.buf.begin() + long(p.len), p.buf.end(), uint8_t(0));
+            if (std::ferror(p.file.get()))
+                throw ToolError("cannot read " + name_ + ": " + std::strerror(errno));
+            continue;
+        } else if (!p.flushed) {
+            av_parser_parse2(p.parser.get(), p.avctx.get(), &out, &outSize, nullptr, 0, AV_NOPTS_VALUE,
+                             AV_NOPTS_VALUE, 0);
+            if (outSize <= 0)
+                p.flushed = true;
+        } else {
+            return false;
+        }
+        if (outSize <= 0)
+            continue;
+        avCheck(av_new_packet(pkt, outSize), "out of memory");
+        std::copy(out, out + outSize, pkt->data);
+        pkt->stream_index = 0;
+        pkt->pts = pkt->dts = p.samples;
+        if (p.parser->duration > 0) {
+            pkt->duration = p.parser->duration;
+            p.samples += p.parser->duration;
+        }
+        return true;
+    }
+}
 
 AVStream *Demuxer::selectAudio(std::optional<int> substream)
 {
@@ -132,7 +223,9 @@ bool Demuxer::next(AVPacket *pkt)
     int stuck = 0;
     int64_t errorAt = -1;
     for (;;) {
-        const int err = ended_ ? AVERROR_EOF : av_read_frame(ctx_.get(), pkt);
+        const int err = ended_    ? AVERROR_EOF
+                        : parsed_ ? (nextParsed(pkt) ? 0 : AVERROR_EOF)
+                                  : av_read_frame(ctx_.get(), pkt);
         // A read error can end the input early: the demuxer then reports
         // the end, and only the I/O context knows better.
         if (!ended_ && err < 0 && ctx_->pb && ctx_->pb->error < 0)
@@ -228,6 +321,8 @@ std::string Demuxer::describe() const
 {
     char dur[32];
     std::snprintf(dur, sizeof dur, "%.1f s", durationSeconds());
+    if (parsed_)
+        return "MPEG audio, read frame by frame (too short for the MP3 demuxer)";
     return std::string(ctx_->iformat->name) + " (" + ctx_->iformat->long_name + "), about " + dur;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,6 +60,10 @@ public:
 
 private:
     [[noreturn]] void readFailed(int err) const;
+    // Reads an MPEG audio file through libavcodec's parser, for files the
+    // MP3 demuxer refuses (it needs a second frame header to open one).
+    void openWithParser(const std::string &path);
+    bool nextParsed(AVPacket *pkt);
 
     std::string name_;
     wstool::InputFormatPtr ctx_;
@@ -70,6 +75,9 @@ private:
     int readErrors_ = 0;
     std::vector<uint8_t> before_, after_;
     bool ended_ = false;
+
+    struct Parsed; // the parser's state, when the file is read that way
+    std::shared_ptr<Parsed> parsed_;
 };
 
 // Decodes one stream frame by frame. A damaged packet is counted and, once
