@@ -42,6 +42,39 @@ const AVInputFormat *formatFromExtension(const std::string &path)
 
 int64_t toMicroseconds(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, AVRational{1, 1000000}); }
 
+// A DVD audio stream's number and the rank of its kind, from the ID the
+// MPEG-PS demuxer gives it: AC3 0x80-0x87, DTS 0x88-0x8F, LPCM 0xA0-0xA7,
+// MPEG audio 0x1C0-0x1DF. Nothing for a stream without such an ID.
+struct DvdAudio {
+    int number;
+    int rank; // AC3 0, DTS 1, LPCM 2, MPEG 3
+};
+std::optional<DvdAudio> dvdAudio(const AVStream *st)
+{
+    const int id = st->id;
+    if (id >= 0x80 && id <= 0x87)
+        return DvdAudio{id - 0x80, 0};
+    if (id >= 0x88 && id <= 0x8F)
+        return DvdAudio{id - 0x88, 1};
+    if (id >= 0xA0 && id <= 0xA7)
+        return DvdAudio{id - 0xA0, 2};
+    if (id >= 0x1C0 && id <= 0x1DF)
+        return DvdAudio{id - 0x1C0, 3};
+    return std::nullopt;
+}
+
+// The automatic choice: the DVD's audio stream number 0, else the lowest
+// number present; among equal numbers AC3, DTS, LPCM, then MPEG audio.
+// Streams without a DVD ID keep the order of the file.
+bool betterAutomatic(const AVStream *candidate, const AVStream *chosen)
+{
+    const auto c = dvdAudio(candidate);
+    const auto o = dvdAudio(chosen);
+    if (!c || !o)
+        return c && !o;
+    return c->number != o->number ? c->number < o->number : c->rank < o->rank;
+}
+
 } // namespace
 
 struct Demuxer::Parsed {
@@ -159,7 +192,7 @@ AVStream *Demuxer::selectAudio(std::optional<int> substream)
         if (type != AVMEDIA_TYPE_AUDIO || st->codecpar->codec_id == AV_CODEC_ID_NONE)
             continue;
         if (!substream) {
-            if (!audio_)
+            if (!audio_ || betterAutomatic(st, audio_))
                 audio_ = st;
             continue;
         }

@@ -27,8 +27,11 @@ public:
     explicit Demuxer(const std::string &path, const std::string &name = {});
 
     // Chooses the audio stream: the one with the DVD substream ID when given
-    // (0x80-0x87 AC3, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio), otherwise the
-    // first audio stream. Throws ToolError when there is none.
+    // (0x80-0x87 AC3, 0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio),
+    // otherwise the DVD's audio stream number 0 (the lowest number present
+    // when there is none; AC3 before DTS, LPCM and MPEG audio of the same
+    // number), or the first audio stream of a file without DVD IDs. Throws
+    // ToolError when there is none.
     AVStream *selectAudio(std::optional<int> substream);
     AVStream *audio() const { return audio_; }
 

@@ -452,7 +452,7 @@ void Runner::extract()
     log_.line("Input: " + o_.input);
     log_.line("Format: " + dmx.describe());
     log_.line("Substream: " + dmx.substreamId() + ", " + avcodec_get_name(st->codecpar->codec_id) +
-              (o_.substream ? "" : " (first audio stream)"));
+              (o_.substream ? "" : " (chosen automatically)"));
 
     // LPCM is written as a WAV file; every other kind as its own frames.
     const bool pcm = isPcm(st->codecpar->codec_id);
