@@ -25,11 +25,13 @@ bool nonEmptyFile(const QString &path)
     return fi.isFile() && fi.size() > 0;
 }
 
-// The part type of an extracted VOB substream, from its ID.
+// The part type of an extracted VOB substream, from its ID: 0x80-0x87 AC3,
+// 0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio.
 QString vobPartType(const QString &substream)
 {
     const QChar kind = substream.size() > 2 ? substream.at(2) : QChar();
-    return kind == QLatin1Char('8')   ? QStringLiteral("ac3")
+    const bool upper = substream.size() > 3 && substream.at(3).toLatin1() >= '8';
+    return kind == QLatin1Char('8')   ? (upper ? QStringLiteral("dts") : QStringLiteral("ac3"))
            : kind == QLatin1Char('C') ? QStringLiteral("mpa")
            : kind == QLatin1Char('A') ? QStringLiteral("pcm")
                                       : QString();

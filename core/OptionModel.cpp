@@ -212,7 +212,9 @@ void OptionModel::appendPair(wsjob::SwitchList &out, const Control &sw, const Co
 
 wsjob::SwitchList OptionModel::azidGroup() const
 {
-    if (lowerTail(text(QStringLiteral("InputFile")), 4) != QLatin1String(".ac3"))
+    // The decoder's down-mix levels and compression: AC3 and DTS sources.
+    const QString ext = lowerTail(text(QStringLiteral("InputFile")), 4);
+    if (ext != QLatin1String(".ac3") && ext != QLatin1String(".dts"))
         return {};
     wsjob::SwitchList out;
     const QString azid = QStringLiteral("Azid");

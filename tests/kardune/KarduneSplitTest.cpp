@@ -376,6 +376,8 @@ TEST_F(KarduneSplitTest, SourcesCutInsideAFrameKeepTheirWholeFrames)
         {"cut1.ac3", "ac3", {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("192k")}, 768, 767},
         {"cut.mp2", "mpa", {QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-b:a"), QStringLiteral("192k")}, 576, 100},
         {"cut.wav", "wav", {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")}, 4, 1},
+        // DTS frames of 512 samples, found by libavcodec's parser.
+        {"cut.dts", "dts", {QStringLiteral("-strict"), QStringLiteral("-2"), QStringLiteral("-c:a"), QStringLiteral("dca"), QStringLiteral("-b:a"), QStringLiteral("768k")}, 1024, 500},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -101,6 +101,7 @@ TEST(TromvaxExtract, AutomaticChoiceTakesStreamNumberZeroByKind)
     } cases[] = {
         {fixture("av.vob"), "0x80", fixture("tone_stereo.ac3")},
         {mpaFirst, "0xA0", ""},
+        {fixture("dts_ac3.vob"), "0x80", fixture("tone_stereo.ac3")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.vob);
@@ -114,6 +115,19 @@ TEST(TromvaxExtract, AutomaticChoiceTakesStreamNumberZeroByKind)
             EXPECT_TRUE(readFile(a.target) == readFile(c.stream));
         }
     }
+}
+
+TEST(TromvaxExtract, DtsSubstreamIsCopiedUnchanged)
+{
+    Paths p;
+    std::string err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("dts_ac3.vob"), p, "0x88", " -2chnothing ) -ota( -g max )"), &err), 0)
+        << err;
+    EXPECT_TRUE(readFile(p.target) == readFile(fixture("tone.dts")));
+    const auto lines = summaryLines(readFile(p.log));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "[00:00:00:000] |  Substream ID: 0x88");
+    EXPECT_EQ(lines[2], "[00:00:00:000] |  Overall Track Gain: +6.0dB");
 }
 
 TEST(TromvaxExtract, LpcmSubstreamBecomesAWavFileWithTheSameSamples)

@@ -24,9 +24,12 @@ Split:
                             parts put together give back SRC exactly;
           mpa, mp1, mp2, mp3: the same for MPEG audio frames (tags stay with
                             the first and the last part);
+          dts:              the same for DTS frames (core frames as DVDs
+                            carry them);
           wav, pcm:         SRC is a PCM WAV file; parts are WAV files cut at
                             the sample nearest to each part end.
-    AC3 and MPEG audio parts end at the frame boundary nearest to each part end.
+    AC3, MPEG audio and DTS parts end at the frame boundary nearest to each part
+    end; each part gets a span note (NAME.span) for seamless decoding.
     A source that ends inside a frame (or a WAV inside a sample frame) gives
     parts of all its whole frames; the bytes cut short go into no part, and
     the log and standard error say how many.

@@ -1,4 +1,4 @@
-// Frames of compressed audio sources (AC3/E-AC3 and MPEG audio), found with
+// Frames of compressed audio sources (AC3/E-AC3, MPEG audio, DTS), found with
 // libavcodec's parsers and checked against their own headers.
 #pragma once
 
@@ -21,8 +21,13 @@ struct FrameHeader {
 // Reads a sync frame header at p; nothing when p holds no valid header.
 std::optional<FrameHeader> parseAc3Header(const uint8_t *p, size_t n);
 std::optional<FrameHeader> parseMpegAudioHeader(const uint8_t *p, size_t n);
+// The core frame header of DTS as DVDs carry it (16-bit words, big-endian).
+std::optional<FrameHeader> parseDtsHeader(const uint8_t *p, size_t n);
 
-enum class StreamKind { Ac3, MpegAudio };
+enum class StreamKind { Ac3, MpegAudio, Dts };
+
+// "AC3", "MPEG audio", "DTS", for messages.
+const char *kindName(StreamKind kind);
 
 // Walks the frames of a compressed audio file. The parser decides where each
 // frame begins; every frame is checked against its header, bytes that are no

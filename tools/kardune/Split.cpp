@@ -229,7 +229,7 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         rate = f.sampleRate;
     }
     if (scanner.framesSeen() == 0)
-        throw ToolError("no " + std::string(kind == StreamKind::Ac3 ? "AC3" : "MPEG audio") +
+        throw ToolError("no " + std::string(kindName(kind)) +
                         " frames found in " + o.input);
     if (scanner.junkBytes() > 0)
         log.line("Note: " + std::to_string(scanner.junkBytes()) +
@@ -265,11 +265,19 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         parts.note("the source ends inside a frame: its last " + std::to_string(scanner.cutBytes()) +
                    " bytes (from byte " + std::to_string(cutAt) + ") were left out");
     const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : cutAt; };
+    // Frames shorter than MPEG audio's 1152 samples (DTS: 512) are carried
+    // in as many more as cover the same time.
+    const auto covering = [&](size_t frames) {
+        const size_t n = size_t(std::max(units[0].samples, 1));
+        return n >= 1152 ? frames : (frames * 1152 + n - 1) / n;
+    };
+    const size_t runInFrames = covering(kRunInFrames);
+    const size_t runOutFrames = covering(kRunOutFrames);
     // The first frame a part's decode starts from, `extra` seconds before
     // the decoder's own few frames.
     const auto runInUnit = [&](size_t p, double extra) {
         const size_t first = firsts[p];
-        size_t want = kRunInFrames;
+        size_t want = runInFrames;
         if (extra > 0 && units[first].samples > 0)
             want += size_t(std::ceil(extra * rate / units[first].samples));
         size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
@@ -299,7 +307,7 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         copyRange(src, o.input, from, to, *file, cutAt, cutEnd);
 
         const size_t runIn = runInUnit(p, handedOn(p) ? 0 : extraRunIn);
-        const size_t runOut = std::min(units.size(), end + kRunOutFrames);
+        const size_t runOut = std::min(units.size(), end + runOutFrames);
         wstool::PartSpan span;
         span.first = p == 0 ? 0 : units[runIn].sample - origin;
         span.start = p == 0 ? 0 : units[first].sample - origin;
@@ -549,6 +557,8 @@ SplitResult split(const Options &o, wstool::ToolLog &log)
         return splitFrames(o, log, StreamKind::Ac3);
     case PartType::MpegAudio:
         return splitFrames(o, log, StreamKind::MpegAudio);
+    case PartType::Dts:
+        return splitFrames(o, log, StreamKind::Dts);
     case PartType::Wav:
         return splitWav(o, log);
     case PartType::Aac:

@@ -24,8 +24,8 @@ Three kinds of run:
                       -output TARGET [-2chnothing|-6chnothing] )
                       [-ota( -g max|lufs:T )]
                Copies one audio substream of a VOB (MPEG program stream) to
-               TARGET: AC3 and MPEG audio frames unchanged, DVD LPCM as a WAV
-               file. Logs "Substream ID: " and "A/V Delay found : " (first
+               TARGET: AC3, DTS and MPEG audio frames unchanged, DVD LPCM as
+               a WAV file. Logs "Substream ID: " and "A/V Delay found : " (first
                audio presentation time minus first video presentation time,
                like -40ms; 0ms without video). With -g max or -g lufs:T it
                also measures the gain, as below.
@@ -49,7 +49,7 @@ Three kinds of run:
   decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
                       [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
                       [-plugin( ... )] [-profile( ... )] [-ota( ... )]
-               Decodes SRC (AC3, MPEG audio, WAV, or a VOB) to a 16-bit PCM
+               Decodes SRC (AC3, DTS, MPEG audio, WAV, or a VOB) to a 16-bit PCM
                WAV file. Logs "Total Gain: " with the gain applied.
 
 -core( switches
@@ -62,8 +62,11 @@ Three kinds of run:
                    words after it that are not switches belong to it)
   -payload         extraction run
   -substream 0xNN  the substream to extract or decode: 0x80-0x87 AC3,
-                   0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio; without it the first
-                   audio stream
+                   0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio;
+                   without it the DVD's audio stream number 0 (the low three
+                   bits of the ID), else the lowest number present, AC3
+                   before DTS, LPCM and MPEG audio of the same number (never
+                   the stream whose packet comes first)
   -2ch             decode to a stereo WAV (the default)
   -6chwav          decode to a six-channel WAV in the standard 5.1 order
                    FL FR FC LFE SL SR

@@ -31,6 +31,8 @@ const AVInputFormat *formatFromExtension(const std::string &path)
     const std::string ext = wstool::lower(path.substr(dot + 1));
     if (ext == "ac3")
         return av_find_input_format("ac3");
+    if (ext == "dts")
+        return av_find_input_format("dts");
     if (ext == "mpa" || ext == "mp2" || ext == "mp3")
         return av_find_input_format("mp3");
     if (ext == "wav" || ext == "pcm")
