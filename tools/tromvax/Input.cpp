@@ -1,6 +1,7 @@
 #include "Input.h"
 
 #include "CommandLine.h"
+#include "Disc.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -107,7 +108,29 @@ Demuxer::Demuxer(const std::string &path, const std::string &name) : name_(name.
     avCheck(avformat_find_stream_info(ctx_.get(), nullptr), "cannot read " + name_);
 }
 
-void Demuxer::readFailed(int err) const { throw ToolError(wstool::readErrorText(ctx_.get(), err, name_)); }
+Demuxer::Demuxer(std::unique_ptr<TitleStream> title) : name_(title->name()), title_(std::move(title))
+{
+    AVFormatContext *raw = avformat_alloc_context();
+    if (!raw)
+        throw ToolError("out of memory");
+    raw->pb = title_->io();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const int err = avformat_open_input(&raw, nullptr, av_find_input_format("mpeg"), nullptr);
+    if (err < 0) // the context is freed by the failed open
+        throw ToolError(!title_->failure().empty() ? title_->failure() : "cannot open " + name_ + ": " + wstool::avError(err));
+    ctx_.reset(raw);
+    if (const int e = avformat_find_stream_info(ctx_.get(), nullptr); e < 0 || !title_->failure().empty())
+        throw ToolError(!title_->failure().empty() ? title_->failure() : "cannot read " + name_ + ": " + wstool::avError(e));
+}
+
+Demuxer::~Demuxer() = default;
+
+void Demuxer::readFailed(int err) const
+{
+    if (title_ && !title_->failure().empty())
+        throw ToolError(title_->failure());
+    throw ToolError(wstool::readErrorText(ctx_.get(), err, name_));
+}
 
 void Demuxer::openWithParser(const std::string &path)
 {
@@ -265,6 +288,8 @@ bool Demuxer::next(AVPacket *pkt)
         // the end, and only the I/O context knows better.
         if (!ended_ && err < 0 && ctx_->pb && ctx_->pb->error < 0)
             readFailed(ctx_->pb->error);
+        if (!ended_ && err < 0 && title_ && !title_->failure().empty())
+            readFailed(err);
         if (err == AVERROR_EOF) {
             ended_ = true;
             if (after_.empty())

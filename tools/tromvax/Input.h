@@ -17,6 +17,8 @@
 
 namespace tromvax {
 
+class TitleStream;
+
 // Opens a source file and hands out the packets of one audio stream. While
 // reading it notes the first presentation time of the audio stream and of
 // the first video stream, for the A/V delay of a VOB.
@@ -25,6 +27,11 @@ public:
     // `name` (by default the path) is the source's name in messages; its
     // extension names the format when the content does not.
     explicit Demuxer(const std::string &path, const std::string &name = {});
+    // A disc title's cells as one MPEG program stream (Disc.h).
+    explicit Demuxer(std::unique_ptr<TitleStream> title);
+    ~Demuxer();
+    Demuxer(const Demuxer &) = delete;
+    Demuxer &operator=(const Demuxer &) = delete;
 
     // Chooses the audio stream: the one with the DVD substream ID when given
     // (0x80-0x87 AC3, 0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio),
@@ -69,6 +76,7 @@ private:
     bool nextParsed(AVPacket *pkt);
 
     std::string name_;
+    std::unique_ptr<TitleStream> title_; // outlives ctx_, which reads through it
     wstool::InputFormatPtr ctx_;
     AVStream *audio_ = nullptr;
     AVStream *video_ = nullptr;
