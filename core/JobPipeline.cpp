@@ -163,7 +163,8 @@ JobResult JobPipeline::runSteps()
                           .arg(s.tempFolder, workspace.error()));
     const JobFiles files{workspace.path()};
 
-    const bool vob = s.vobSource();
+    // A disc's title is extracted as a VOB's substream is.
+    const bool vob = s.vobSource() || s.discSource();
     host_.progress(0, 0);
 
     // 3. Preparation pass: extract a VOB's substream, or measure the gain.

@@ -1,6 +1,7 @@
 #include "OptionModel.h"
 
 #include "EncoderPresets.h"
+#include "JobSettings.h"
 #include "LenientNumber.h"
 #include "NumberText.h"
 
@@ -258,7 +259,7 @@ QString OptionModel::boostGroup() const
     if (!check(control(QStringLiteral("Azid"), 9)))
         return {};
     const QString ext = lowerTail(text(QStringLiteral("InputFile")), 4);
-    if (ext == QLatin1String(".ac3") || ext == QLatin1String(".vob"))
+    if (ext == QLatin1String(".ac3") || ext == QLatin1String(".vob") || wsjob::isDiscInput(text(QStringLiteral("InputFile"))))
         return {};
     const QString level = text(QStringLiteral("azidcmb"), 9);
     if (level == QLatin1String("light"))
@@ -389,17 +390,31 @@ void OptionModel::InputFile_Change()
     if (p >= 0)
         setText(control(QStringLiteral("OTAval"), 0), plainNumberText(wsjob::lenientValue(input.mid(p + 6))));
 
-    // Output name follows the first input name.
+    // Output name follows the first input name; a disc folder's is the
+    // folder's name (the one holding VIDEO_TS) with ".aac".
     // (A name shorter than an extension has nothing to replace: the step is skipped.)
-    if (!outputChosen_ && input.size() >= 3) {
+    const bool disc = wsjob::isDiscInput(input);
+    if (!outputChosen_ && disc && lowerTail(input, 4) != QLatin1String(".iso")) {
+        QString folder = input;
+        while (folder.size() > 1 && folder.endsWith(separator()))
+            folder.chop(1);
+        if (folder.section(separator(), -1).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+            folder = folder.section(separator(), 0, -2);
+        setText(control(QStringLiteral("OutputFile")), folder + QStringLiteral(".aac"));
+        outputChosen_ = true;
+    } else if (!outputChosen_ && input.size() >= 3) {
         setText(control(QStringLiteral("OutputFile")), input.left(input.size() - 3) + QStringLiteral("aac"));
         outputChosen_ = true;
     }
 
-    // VOB-only controls.
+    // VOB-only controls, and the title of a disc.
     Control &substream = control(QStringLiteral("substream"));
     Control &avDelay = control(QStringLiteral("OTA"), 3);
-    if (lowerTail(input, 4) == QLatin1String(".vob")) {
+    Control &title = control(QStringLiteral("title"));
+    setVisible(title, disc);
+    if (!disc)
+        setText(title, QString());
+    if (lowerTail(input, 4) == QLatin1String(".vob") || disc) {
         setVisible(substream, true);
         setText(substream, QStringLiteral("SubStream ID"));
         setVisible(avDelay, true);
@@ -428,6 +443,7 @@ const QString kValuesKey = QStringLiteral("values_split");
 const QString kSeparator = QStringLiteral("|\\");
 const QString kDefaultBoxes = QStringLiteral("1110001000001010100010");
 const QString kLoudnessKey = QStringLiteral("LoudnessTarget");
+const QString kTitleKey = QStringLiteral("Title");
 
 // A stored text. A value holding commas that was written by hand may come
 // back from the INI reader as a list; it is joined again.
@@ -448,7 +464,9 @@ void OptionModel::loadSettings(QSettings &store)
     QString boxes = storedText(store, kBoxesKey, kDefaultBoxes);
     QString values = storedText(store, kValuesKey, {});
     const QString target = storedText(store, kLoudnessKey, {});
+    const QString title = storedText(store, kTitleKey, {});
     store.endGroup();
+    setText(control(QStringLiteral("title")), title);
 
     // An unknown or missing gain target (older settings) means the peak.
     Control &targetBox = control(QStringLiteral("LoudnessTarget"));
@@ -494,6 +512,7 @@ void OptionModel::saveSettings(QSettings &store) const
     store.setValue(kValuesKey, values);
     store.setValue(kVersionKey, QLatin1String(kVersion));
     store.setValue(kLoudnessKey, control(QStringLiteral("LoudnessTarget")).text);
+    store.setValue(kTitleKey, control(QStringLiteral("title")).text);
     store.endGroup();
     store.sync();
 }
