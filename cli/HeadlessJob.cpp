@@ -76,8 +76,7 @@ int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &e
     if (!substream.isEmpty())
         options.setText(options.control(QStringLiteral("substream")), substream);
     // Without --title the longest title, whatever the window chose last.
-    options.setText(options.control(QStringLiteral("title")),
-                    request.title > 0 ? QString::number(request.title) : QString());
+    options.setDiscTitle(request.title > 0 ? QString::number(request.title) : QString());
     if (!request.output.isEmpty())
         options.setText(options.control(QStringLiteral("OutputFile")), QFileInfo(request.output).absoluteFilePath());
 

@@ -319,16 +319,6 @@ void OptionModel::createControls()
         add(target);
         add(label(QStringLiteral("LoudnessLabel"), QStringLiteral("Gain Target"), F3));
     }
-
-    // The title of a disc input ("1  1:52:10  (8 chapters)"; empty: the
-    // longest), shown only for a disc as the substream is only for VOBs.
-    // Stored under a key of its own, outside the three stored records.
-    {
-        Control title = hidden(combo(QStringLiteral("title"), -1, F1, QString(), {},
-                                     QStringLiteral("The disc's title to convert (the longest when none is chosen)")));
-        title.tag.clear();
-        add(title);
-    }
 }
 
 QStringList loudnessTargets()

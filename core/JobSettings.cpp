@@ -76,7 +76,7 @@ JobSettings readJobSettings(const ws::OptionModel &o)
     s.kardune = text("Kardune");
     s.aacenc = text("aacenc");
     s.substream = text("substream");
-    s.title = titleNumber(text("title"));
+    s.title = titleNumber(o.discTitle());
     s.priorityClass = priorityClassFor(text("priority"));
 
     s.measureGain = check("Azid", 7);

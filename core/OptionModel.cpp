@@ -410,10 +410,12 @@ void OptionModel::InputFile_Change()
     // VOB-only controls, and the title of a disc.
     Control &substream = control(QStringLiteral("substream"));
     Control &avDelay = control(QStringLiteral("OTA"), 3);
-    Control &title = control(QStringLiteral("title"));
-    setVisible(title, disc);
-    if (!disc)
-        setText(title, QString());
+    if (discInput_ != disc) {
+        discInput_ = disc;
+        emit discTitleChanged();
+    }
+    // A new input starts with the longest title until one is chosen.
+    setDiscTitle(QString());
     if (lowerTail(input, 4) == QLatin1String(".vob") || disc) {
         setVisible(substream, true);
         setText(substream, QStringLiteral("SubStream ID"));
@@ -423,6 +425,14 @@ void OptionModel::InputFile_Change()
         setVisible(avDelay, false);
         setValue(avDelay, 0);
     }
+}
+
+void OptionModel::setDiscTitle(const QString &title)
+{
+    if (discTitle_ == title)
+        return;
+    discTitle_ = title;
+    emit discTitleChanged();
 }
 
 void OptionModel::TempFolder_LostFocus()
@@ -466,7 +476,6 @@ void OptionModel::loadSettings(QSettings &store)
     const QString target = storedText(store, kLoudnessKey, {});
     const QString title = storedText(store, kTitleKey, {});
     store.endGroup();
-    setText(control(QStringLiteral("title")), title);
 
     // An unknown or missing gain target (older settings) means the peak.
     Control &targetBox = control(QStringLiteral("LoudnessTarget"));
@@ -493,6 +502,8 @@ void OptionModel::loadSettings(QSettings &store)
         cancelError_ = true;
         outputChosen_ = false;
     }
+    // The stored input's title, once the input is in place.
+    setDiscTitle(discInput_ ? title : QString());
     aaccmb_Click();
 }
 
@@ -512,7 +523,7 @@ void OptionModel::saveSettings(QSettings &store) const
     store.setValue(kValuesKey, values);
     store.setValue(kVersionKey, QLatin1String(kVersion));
     store.setValue(kLoudnessKey, control(QStringLiteral("LoudnessTarget")).text);
-    store.setValue(kTitleKey, control(QStringLiteral("title")).text);
+    store.setValue(kTitleKey, discTitle_);
     store.endGroup();
     store.sync();
 }

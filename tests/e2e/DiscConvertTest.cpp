@@ -6,6 +6,8 @@
 #include "DiscFixture.h"
 #include "DiscList.h"
 #include "E2eSupport.h"
+#include "JobCommands.h"
+#include "JobSettings.h"
 #include "OptionModel.h"
 #include "TestSupport.h"
 
@@ -13,11 +15,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 using namespace e2e;
 
@@ -248,4 +252,38 @@ TEST(DiscConversion, UnreadableTitleFailsWithTheReason)
     EXPECT_TRUE(r.err.contains(QStringLiteral("encrypted (CSS) and no decryption library (libdvdcss) is installed")));
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_EQ(box.leftovers(), QStringList());
+}
+
+// The title goes under a key of its own; the three stored records stay as
+// they were, and the job passes the title in the preparation pass.
+TEST(DiscConversion, TheTitleIsStoredUnderItsOwnKey)
+{
+    ASSERT_TRUE(disc().valid());
+    QTemporaryDir dir;
+    const auto saved = [&](const QString &name, const QString &title) {
+        ws::OptionModel o;
+        o.setText(o.control(QStringLiteral("InputFile")), disc().folder);
+        EXPECT_TRUE(o.discInput());
+        o.setDiscTitle(title);
+        auto store = std::make_unique<QSettings>(dir.filePath(name), QSettings::IniFormat);
+        o.saveSettings(*store);
+        return store;
+    };
+    const auto plain = saved(QStringLiteral("plain.conf"), {});
+    const auto chosen = saved(QStringLiteral("chosen.conf"), QStringLiteral("2  0:00:06  (1 chapter)"));
+    for (const char *key : {"Wavesmithy/version_split", "Wavesmithy/boxes_split", "Wavesmithy/values_split"})
+        EXPECT_EQ(chosen->value(QLatin1String(key)), plain->value(QLatin1String(key))) << key;
+    EXPECT_EQ(chosen->value(QStringLiteral("Wavesmithy/Title")).toString(), QStringLiteral("2  0:00:06  (1 chapter)"));
+
+    ws::OptionModel loaded;
+    loaded.loadSettings(*chosen);
+    EXPECT_EQ(loaded.discTitle(), QStringLiteral("2  0:00:06  (1 chapter)"));
+    const wsjob::JobSettings s = wsjob::readJobSettings(loaded);
+    EXPECT_EQ(s.title, 2);
+    EXPECT_TRUE(wsjob::extractCommand(s, wsjob::JobFiles{QStringLiteral("/w/")})
+                    .arguments.join(QLatin1Char(' '))
+                    .contains(QStringLiteral("-title 2 -payload")));
+    // Another input: the longest title again.
+    loaded.setText(loaded.control(QStringLiteral("InputFile")), disc().iso);
+    EXPECT_EQ(wsjob::readJobSettings(loaded).title, 0);
 }
