@@ -1,6 +1,6 @@
-// Discs read through libdvdread: the title and track list, extraction of
-// every track of a title from a VIDEO_TS folder, the folder holding it and
-// an image, and the failures a disc can give.
+// Discs read through libdvdread: the title and track list from a VIDEO_TS
+// folder, the folder holding it and an image, and the failures a disc can
+// give. Each track's conversion is checked in tests/e2e.
 #include "AudioProbe.h"
 #include "DiscFixture.h"
 #include "TestSupport.h"
@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 using namespace tvtest;
 
 namespace {
@@ -20,15 +18,6 @@ const discfixture::Disc &disc()
 {
     static const discfixture::Disc d = discfixture::make(QString::fromStdString(scratchDir()));
     return d;
-}
-
-std::string lineWith(const std::string &log, const std::string &what)
-{
-    std::istringstream in(log);
-    for (std::string l; std::getline(in, l);)
-        if (l.find(what) != std::string::npos)
-            return l;
-    return {};
 }
 
 } // namespace
@@ -55,49 +44,6 @@ TEST(TromvaxDisc, ListsTitlesChaptersAndTracksWithLanguages)
         ASSERT_EQ(runTromvax("tromvax -list( -input \"" + input.toStdString() + "\" )", &err, &out), 0) << err;
         EXPECT_EQ(out, expected);
     }
-}
-
-// Each track of the title, read across its cells, is the stream the title
-// was authored from, byte for byte (LPCM: the same samples); without
-// -substream the disc's first track, without -title the longest title.
-TEST(TromvaxDisc, EveryTrackOfATitleIsExtractedAsAuthored)
-{
-    ASSERT_TRUE(disc().valid());
-    const std::string dir = scratchDir();
-    int run = 0;
-    auto extract = [&](const QString &input, const std::string &title, const std::string &id, std::string *log) {
-        const std::string out = dir + "/x" + std::to_string(++run);
-        const std::string logPath = out + ".log";
-        std::string err;
-        EXPECT_EQ(runTromvax("tromvax -core( -input \"" + input.toStdString() + "\"" + title + " -payload -logfile \"" +
-                                 logPath + "\"" + (id.empty() ? "" : " -substream " + id) + " -output \"" + out + "\" )",
-                             &err),
-                  0)
-            << err;
-        *log = readFile(logPath);
-        return out;
-    };
-    for (const discfixture::Track &t : disc().tracks) {
-        const std::string id = t.id.toStdString();
-        SCOPED_TRACE(id);
-        std::string log;
-        const std::string authored = extract(disc().title1, "", id, &log);
-        for (const QString &input : {disc().folder, disc().iso}) {
-            const std::string fromDisc = extract(input, " -title 1", id, &log);
-            EXPECT_EQ(lineWith(log, "Substream ID: "), "[00:00:00:000] |  Substream ID: " + id);
-            if (t.id.startsWith("0xA"))
-                EXPECT_EQ(load(fromDisc).ch, load(authored).ch);
-            else
-                EXPECT_TRUE(readFile(fromDisc) == readFile(authored));
-        }
-    }
-    std::string log;
-    const std::string chosen = extract(disc().folder, "", "", &log);
-    EXPECT_NE(lineWith(log, "Title: 1 (the longest), 0:00:12.000, 3 chapters"), "") << log;
-    EXPECT_NE(lineWith(log, "Substream: 0x80, ac3 (the title's first audio track)"), "") << log;
-    std::string second;
-    const std::string two = extract(disc().iso, " -title 2", "", &log);
-    EXPECT_TRUE(readFile(two) == readFile(extract(disc().title2, "", "", &second)));
 }
 
 TEST(TromvaxDisc, FailuresNameTheDiscAndTheReason)
