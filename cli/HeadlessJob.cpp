@@ -1,6 +1,7 @@
 #include "HeadlessJob.h"
 
 #include "JobPipeline.h"
+#include "JobSettings.h"
 #include "OptionModel.h"
 #include "TerminationSignals.h"
 
@@ -32,8 +33,17 @@ private:
 int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &err)
 {
     const QFileInfo input(request.input);
-    if (!input.isFile()) {
+    if (!input.isFile() && !input.isDir()) {
         err << "wavesmithy: the input file " << request.input << " does not exist." << Qt::endl;
+        return 2;
+    }
+    if (request.title < 0 || request.title > 99) {
+        err << "wavesmithy: --title takes a title number from 1 to 99, not " << request.title << "." << Qt::endl;
+        return 2;
+    }
+    if (request.title > 0 && !isDiscInput(input.absoluteFilePath())) {
+        err << "wavesmithy: --title applies to a disc (a VIDEO_TS folder or an .iso image), not to "
+            << request.input << "." << Qt::endl;
         return 2;
     }
 
@@ -65,6 +75,8 @@ int runHeadless(const HeadlessRequest &request, QTextStream &out, QTextStream &e
     // The input-name rules reset the substream of a VOB, so it is set after them.
     if (!substream.isEmpty())
         options.setText(options.control(QStringLiteral("substream")), substream);
+    // Without --title the longest title, whatever the window chose last.
+    options.setDiscTitle(request.title > 0 ? QString::number(request.title) : QString());
     if (!request.output.isEmpty())
         options.setText(options.control(QStringLiteral("OutputFile")), QFileInfo(request.output).absoluteFilePath());
 

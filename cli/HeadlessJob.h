@@ -11,11 +11,14 @@ struct HeadlessRequest {
     QString input;
     QString output;         // empty: the name derived from the input
     bool overwrite = false; // answer the overwrite question "Yes"
-    QString substream;      // VOB substream such as "0x81"; empty: the job chooses
+    QString substream;      // VOB or disc substream such as "0x81"; empty: the job chooses
+    int title = 0;          // a disc's title (--title N, from 1); 0: the longest
 };
 
 // Loads the stored options as the window does at start, sets the input (so
-// the input-name rules run) and the output when given, and runs the job.
+// the input-name rules run), the title and the output when given, and runs
+// the job. The input may be a disc: a VIDEO_TS folder, the folder holding
+// one, or an image (.iso).
 // Prints every status text and command line on its own line to `out`; the
 // options are never saved. Returns 0 only when the job completed; 1 when it
 // failed, was refused or would overwrite without leave; 2 for a missing input

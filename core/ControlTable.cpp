@@ -115,12 +115,12 @@ QStringList substreamItems()
 {
     QStringList items;
     const struct {
-        char digit;
+        int first;
         const char *kind;
-    } groups[] = {{'8', "AC3"}, {'A', "PCM"}, {'C', "MPA"}};
+    } groups[] = {{0x80, "AC3"}, {0x88, "DTS"}, {0xA0, "PCM"}, {0xC0, "MPA"}};
     for (const auto &g : groups)
         for (int d = 0; d < 8; ++d)
-            items << QStringLiteral("0x%1%2  (%3)").arg(QLatin1Char(g.digit)).arg(d).arg(QLatin1String(g.kind));
+            items << QStringLiteral("0x%1  (%2)").arg(QString::number(g.first + d, 16).toUpper(), QLatin1String(g.kind));
     return items;
 }
 

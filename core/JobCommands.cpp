@@ -45,6 +45,8 @@ ToolCommand extractCommand(const JobSettings &s, const JobFiles &f)
 {
     ToolCommand c(s.tromvax);
     c.words({QStringLiteral("-core("), QStringLiteral("-input")}).path(s.input);
+    if (s.discSource() && s.title > 0)
+        c.word(QStringLiteral("-title")).word(QString::number(s.title));
     c.word(QStringLiteral("-payload")).word(QStringLiteral("-logfile")).path(f.preparationLog());
     if (s.substream.left(2) == QLatin1String("0x"))
         c.word(QStringLiteral("-substream")).word(s.substream.left(4));

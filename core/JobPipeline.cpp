@@ -28,11 +28,13 @@ bool nonEmptyFile(const QString &path)
     return fi.isFile() && fi.size() > 0;
 }
 
-// The part type of an extracted VOB substream, from its ID.
+// The part type of an extracted VOB substream, from its ID: 0x80-0x87 AC3,
+// 0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio.
 QString vobPartType(const QString &substream)
 {
     const QChar kind = substream.size() > 2 ? substream.at(2) : QChar();
-    return kind == QLatin1Char('8')   ? QStringLiteral("ac3")
+    const bool upper = substream.size() > 3 && substream.at(3).toLatin1() >= '8';
+    return kind == QLatin1Char('8')   ? (upper ? QStringLiteral("dts") : QStringLiteral("ac3"))
            : kind == QLatin1Char('C') ? QStringLiteral("mpa")
            : kind == QLatin1Char('A') ? QStringLiteral("pcm")
                                       : QString();
@@ -179,7 +181,8 @@ JobResult JobPipeline::runSteps()
                           .arg(s.tempFolder, workspace.error()));
     const JobFiles files{workspace.path()};
 
-    const bool vob = s.vobSource();
+    // A disc's title is extracted as a VOB's substream is.
+    const bool vob = s.vobSource() || s.discSource();
     host_.progress(0, 0);
 
     // 3. Preparation pass: extract a VOB's substream, or measure the gain.

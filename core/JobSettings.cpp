@@ -4,6 +4,8 @@
 #include "OptionModel.h"
 #include "Platform.h"
 
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace wsjob {
@@ -19,6 +21,21 @@ constexpr double kMaxResampleRate = 384000;
 bool JobSettings::mpeg4Output() const { return output.right(4).toLower() == QLatin1String(".m4a"); }
 
 bool JobSettings::vobSource() const { return input.right(4).toLower() == QLatin1String(".vob"); }
+
+bool JobSettings::discSource() const { return isDiscInput(input); }
+
+bool isDiscInput(const QString &input)
+{
+    return !input.isEmpty() && (QFileInfo(input).isDir() || input.right(4).toLower() == QLatin1String(".iso"));
+}
+
+int titleNumber(const QString &text)
+{
+    const QString first = text.trimmed().section(QLatin1Char(' '), 0, 0);
+    bool ok = false;
+    const int n = first.toInt(&ok);
+    return ok && n >= 1 && n <= 99 ? n : 0;
+}
 
 QStringList JobSettings::segments(QString *error) const
 {
@@ -65,6 +82,7 @@ JobSettings readJobSettings(const ws::OptionModel &o)
     s.kardune = text("Kardune");
     s.aacenc = text("aacenc");
     s.substream = text("substream");
+    s.title = titleNumber(o.discTitle());
     s.priorityClass = priorityClassFor(text("priority"));
 
     s.measureGain = check("Azid", 7);

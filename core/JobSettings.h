@@ -34,6 +34,8 @@ struct JobSettings {
     QString aacenc;
     // The chosen VOB substream as the combo shows it ("0x81", "SubStream ID").
     QString substream;
+    // The title of a disc input (from 1); 0: the longest.
+    int title = 0;
     quint32 priorityClass = 0x20;
 
     // Gain: measured by a pass over the source, or the fixed gain text.
@@ -74,6 +76,8 @@ struct JobSettings {
     bool openLogWhenDone = false;
 
     bool vobSource() const;
+    // A disc: a folder (VIDEO_TS, or the folder holding it) or an image.
+    bool discSource() const;
     // The segment lengths of the split ("256" per part); empty with `error`
     // set when the options cannot give a finite list of parts, empty without
     // it when the track length is not positive.
@@ -81,6 +85,14 @@ struct JobSettings {
 };
 
 JobSettings readJobSettings(const ws::OptionModel &options);
+
+// Whether an input names a DVD-Video disc rather than a file: an existing
+// folder, or a name ending in ".iso".
+bool isDiscInput(const QString &input);
+
+// The title number at the start of the Title combo's text ("2  0:45:10
+// (6 chapters)" or "2"); 0 (the longest) for anything else.
+int titleNumber(const QString &text);
 
 // The priority class that the "priority" combo's text names.
 quint32 priorityClassFor(const QString &priorityText);

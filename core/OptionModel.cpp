@@ -1,6 +1,7 @@
 #include "OptionModel.h"
 
 #include "EncoderPresets.h"
+#include "JobSettings.h"
 #include "LenientNumber.h"
 #include "NumberText.h"
 
@@ -217,7 +218,9 @@ void OptionModel::appendPair(wsjob::SwitchList &out, const Control &sw, const Co
 
 wsjob::SwitchList OptionModel::azidGroup() const
 {
-    if (lowerTail(text(QStringLiteral("InputFile")), 4) != QLatin1String(".ac3"))
+    // The decoder's down-mix levels and compression: AC3 and DTS sources.
+    const QString ext = lowerTail(text(QStringLiteral("InputFile")), 4);
+    if (ext != QLatin1String(".ac3") && ext != QLatin1String(".dts"))
         return {};
     wsjob::SwitchList out;
     const QString azid = QStringLiteral("Azid");
@@ -261,7 +264,7 @@ QString OptionModel::boostGroup() const
     if (!check(control(QStringLiteral("Azid"), 9)))
         return {};
     const QString ext = lowerTail(text(QStringLiteral("InputFile")), 4);
-    if (ext == QLatin1String(".ac3") || ext == QLatin1String(".vob"))
+    if (ext == QLatin1String(".ac3") || ext == QLatin1String(".vob") || wsjob::isDiscInput(text(QStringLiteral("InputFile"))))
         return {};
     const QString level = text(QStringLiteral("azidcmb"), 9);
     if (level == QLatin1String("light"))
@@ -392,17 +395,33 @@ void OptionModel::InputFile_Change()
     if (p >= 0)
         setText(control(QStringLiteral("OTAval"), 0), plainNumberText(wsjob::lenientValue(input.mid(p + 6))));
 
-    // Output name follows the first input name.
+    // Output name follows the first input name; a disc folder's is the
+    // folder's name (the one holding VIDEO_TS) with ".aac".
     // (A name shorter than an extension has nothing to replace: the step is skipped.)
-    if (!outputChosen_ && input.size() >= 3) {
+    const bool disc = wsjob::isDiscInput(input);
+    if (!outputChosen_ && disc && lowerTail(input, 4) != QLatin1String(".iso")) {
+        QString folder = input;
+        while (folder.size() > 1 && folder.endsWith(separator()))
+            folder.chop(1);
+        if (folder.section(separator(), -1).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+            folder = folder.section(separator(), 0, -2);
+        setText(control(QStringLiteral("OutputFile")), folder + QStringLiteral(".aac"));
+        outputChosen_ = true;
+    } else if (!outputChosen_ && input.size() >= 3) {
         setText(control(QStringLiteral("OutputFile")), input.left(input.size() - 3) + QStringLiteral("aac"));
         outputChosen_ = true;
     }
 
-    // VOB-only controls.
+    // VOB-only controls, and the title of a disc.
     Control &substream = control(QStringLiteral("substream"));
     Control &avDelay = control(QStringLiteral("OTA"), 3);
-    if (lowerTail(input, 4) == QLatin1String(".vob")) {
+    if (discInput_ != disc) {
+        discInput_ = disc;
+        emit discTitleChanged();
+    }
+    // A new input starts with the longest title until one is chosen.
+    setDiscTitle(QString());
+    if (lowerTail(input, 4) == QLatin1String(".vob") || disc) {
         setVisible(substream, true);
         setText(substream, QStringLiteral("SubStream ID"));
         setVisible(avDelay, true);
@@ -419,6 +438,14 @@ void OptionModel::OutputFile_Change()
     const bool mpeg4 = lowerTail(text(QStringLiteral("OutputFile")), 4) == QLatin1String(".m4a");
     setEnabled(control(QStringLiteral("addriff")), !mpeg4);
     setEnabled(control(QStringLiteral("aacmore"), 0), !mpeg4);
+}
+
+void OptionModel::setDiscTitle(const QString &title)
+{
+    if (discTitle_ == title)
+        return;
+    discTitle_ = title;
+    emit discTitleChanged();
 }
 
 void OptionModel::TempFolder_LostFocus()
@@ -439,6 +466,7 @@ const QString kValuesKey = QStringLiteral("values_split");
 const QString kSeparator = QStringLiteral("|\\");
 const QString kDefaultBoxes = QStringLiteral("1110001000001010100010");
 const QString kLoudnessKey = QStringLiteral("LoudnessTarget");
+const QString kTitleKey = QStringLiteral("Title");
 
 // A stored text. A value holding commas that was written by hand may come
 // back from the INI reader as a list; it is joined again.
@@ -459,6 +487,7 @@ void OptionModel::loadSettings(QSettings &store)
     QString boxes = storedText(store, kBoxesKey, kDefaultBoxes);
     const QString values = storedText(store, kValuesKey, {});
     const QString target = storedText(store, kLoudnessKey, {});
+    const QString title = storedText(store, kTitleKey, {});
     store.endGroup();
 
     // An unknown or missing gain target (older settings) means the peak.
@@ -491,6 +520,8 @@ void OptionModel::loadSettings(QSettings &store)
         cancelError_ = true;
         outputChosen_ = false;
     }
+    // The stored input's title, once the input is in place.
+    setDiscTitle(discInput_ ? title : QString());
     aaccmb_Click();
 }
 
@@ -576,6 +607,7 @@ void OptionModel::saveSettings(QSettings &store) const
     store.setValue(kValuesKey, values);
     store.setValue(kVersionKey, QLatin1String(kVersion));
     store.setValue(kLoudnessKey, control(QStringLiteral("LoudnessTarget")).text);
+    store.setValue(kTitleKey, discTitle_);
     store.endGroup();
     store.sync();
 }

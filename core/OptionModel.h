@@ -55,6 +55,14 @@ public:
     void setText(const QString &name, const QString &text) { setText(control(name), text); }
     int value(const QString &name, int index = -1) const { return control(name, index).value; }
 
+    // The title of a disc input as the window's Title combo shows it ("1
+    // 1:52:10  (8 chapters)", the number first); empty: the longest title.
+    // Not one of the stored records: it has a key of its own ("Title").
+    // discInput() says whether the input is a disc, for showing the combo.
+    const QString &discTitle() const { return discTitle_; }
+    void setDiscTitle(const QString &title);
+    bool discInput() const { return discInput_; }
+
     // Window-level state used by the file pickers and the settings store.
     bool outputChosen() const { return outputChosen_; }
     void setOutputChosen(bool chosen) { outputChosen_ = chosen; }
@@ -110,6 +118,8 @@ public:
 signals:
     // Any property of the control changed; widgets refresh from it.
     void controlChanged(ws::Control *control);
+    // The disc title or whether the input is a disc changed.
+    void discTitleChanged();
 
 private:
     void createControls();
@@ -128,6 +138,8 @@ private:
     QHash<const Control *, QString> designText_;
     bool outputChosen_ = false;
     bool cancelError_ = false;
+    QString discTitle_;
+    bool discInput_ = false;
 };
 
 // The settings store of the platform: organisation "Orvelle", application

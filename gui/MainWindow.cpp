@@ -3,6 +3,7 @@
 #include "Workspace.h"
 
 #include "FileDialogs.h"
+#include "BatchItems.h"
 #include "BatchWindow.h"
 #include "ComboBoxNames.h"
 #include "DesktopFonts.h"

@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev libgtest-dev
   libavformat-dev libavcodec-dev libavfilter-dev libswresample-dev libavutil-dev ffmpeg
+  libdvdread-dev dvdauthor genisoimage
   xvfb xauth ladspa-sdk
   desktop-file-utils appstream dpkg-dev file groff-base
   # The fonts of a usual Debian desktop, so the window tests run where users are.

@@ -71,17 +71,6 @@ TEST_F(BadSource, EmptyFilesOfEveryKind)
     }
 }
 
-TEST_F(BadSource, Ac3CutInTheMiddleOfAFrame)
-{
-    const QString good = stereoAc3(box);
-    ASSERT_FALSE(good.isEmpty());
-    const QByteArray bytes = readFile(good);
-    // 192 kbit/s at 48 kHz: 768-byte frames; cut 300 bytes into one.
-    const QString src = box.path(QStringLiteral("cut.ac3"));
-    ASSERT_TRUE(writeFile(src, bytes.left((bytes.size() / 2 / 768) * 768 + 300)));
-    expectCleanFailure(box, src);
-}
-
 TEST_F(BadSource, RandomBytesBehindAKnownExtension)
 {
     for (const char *name : {"noise.ac3", "noise.wav", "noise.mp3"}) {

@@ -80,7 +80,7 @@ TEST(KarduneCommandLine, ReadsBothJoinCommands)
 TEST(KarduneCommandLine, RejectsWhatItCannotUse)
 {
     const std::vector<std::string> bad[] = {
-        {"-core(", "-input", "a", "-prefix", "p", "-type", "dts", ")"},        // unknown type
+        {"-core(", "-input", "a", "-prefix", "p", "-type", "ogg", ")"},        // unknown type
         {"-core(", "-input", "a", "-prefix", "p", "-type", "-r", "-ending", ")"}, // empty type (unknown substream)
         {"-core(", "-input", "a", "-prefix", "p", "-type", "aac", ")"},        // AAC is joined, not split
         {"-core(", "-input", "a", "-prefix", "p", ")"},                        // no type

@@ -333,18 +333,17 @@ TEST_F(KarduneSplitTest, BadSourcesFailCleanly)
     for (char &b : random)
         b = char((x = x * 1103515245u + 12345u) >> 24);
     writeFile(path(QStringLiteral("empty.ac3")), {});
-    writeFile(path(QStringLiteral("cut.ac3")), ac3Bytes.left(ac3Bytes.size() - 300)); // inside the last frame
     writeFile(path(QStringLiteral("random.ac3")), random);
     writeFile(path(QStringLiteral("random.mp3")), random);
     writeFile(path(QStringLiteral("text.mp2")), QByteArray("This is no audio.\n").repeated(400));
     writeFile(path(QStringLiteral("broken.wav")), "RIFF\x24\0\0\0WAVEfmt \x10\0\0\0garbage garbage!");
-    writeFile(path(QStringLiteral("cut.wav")), wavBytes.left(wavBytes.size() - 1));
+    writeFile(path(QStringLiteral("stub.wav")), wavBytes.left(wavBytes.size() - 2 * 4 * 48000 + 3)); // no whole sample
     writeFile(path(QStringLiteral("random.wav")), random);
 
     const std::pair<const char *, const char *> bad[] = {
-        {"missing.ac3", "ac3"}, {"empty.ac3", "ac3"},   {"cut.ac3", "ac3"},      {"random.ac3", "ac3"},
+        {"missing.ac3", "ac3"}, {"empty.ac3", "ac3"},   {"random.ac3", "ac3"},
         {"random.mp3", "mp3"},  {"text.mp2", "mp2"},    {"good.ac3", "mp2"},     {"broken.wav", "wav"},
-        {"cut.wav", "wav"},     {"random.wav", "pcm"},  {"good.ac3", "wav"},
+        {"random.wav", "pcm"},  {"good.ac3", "wav"},
     };
     for (const auto &[name, type] : bad) {
         std::string err;
@@ -358,6 +357,55 @@ TEST_F(KarduneSplitTest, BadSourcesFailCleanly)
     writeFile(path(QStringLiteral("junk.ac3")), QByteArray(700, '\x55') + ac3Bytes);
     ASSERT_EQ(split(path(QStringLiteral("junk.ac3")), "ac3", {"0", "1"}), 0);
     EXPECT_EQ(joinedParts(), readFile(path(QStringLiteral("junk.ac3"))));
+}
+
+// A source cut inside its last frame (a disc cuts its VOB files at sectors,
+// not frames) gives parts of all its whole frames; the bytes left out are
+// counted in the log and on standard error.
+TEST_F(KarduneSplitTest, SourcesCutInsideAFrameKeepTheirWholeFrames)
+{
+    struct Case {
+        const char *name;
+        const char *type;
+        QStringList args;
+        int frameBytes; // of every frame (constant bit rate, 48 kHz)
+        int cut;        // bytes taken off the end
+    };
+    const Case cases[] = {
+        {"cut.ac3", "ac3", {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("192k")}, 768, 300},
+        {"cut1.ac3", "ac3", {QStringLiteral("-c:a"), QStringLiteral("ac3"), QStringLiteral("-b:a"), QStringLiteral("192k")}, 768, 767},
+        {"cut.mp2", "mpa", {QStringLiteral("-c:a"), QStringLiteral("mp2"), QStringLiteral("-b:a"), QStringLiteral("192k")}, 576, 100},
+        {"cut.wav", "wav", {QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")}, 4, 1},
+        // DTS frames of 512 samples, found by libavcodec's parser.
+        {"cut.dts", "dts", {QStringLiteral("-strict"), QStringLiteral("-2"), QStringLiteral("-c:a"), QStringLiteral("dca"), QStringLiteral("-b:a"), QStringLiteral("768k")}, 1024, 500},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(partsDir()).removeRecursively();
+        QDir().mkpath(partsDir());
+        const QByteArray whole = readFile(make(QStringLiteral("whole_") + QLatin1String(c.name), 3, c.args));
+        if (c.type != std::string("wav")) {
+            ASSERT_EQ(whole.size() % c.frameBytes, 0);
+        }
+        const QString cut = path(QLatin1String(c.name));
+        writeFile(cut, whole.left(whole.size() - c.cut));
+        std::string err;
+        ASSERT_EQ(split(cut, c.type, {"0", "1", "1"}, &err), 0) << err;
+        const int leftOut = c.frameBytes - c.cut;
+        const std::string says = "its last " + std::to_string(leftOut) + " bytes";
+        EXPECT_NE(err.find(says), std::string::npos) << err;
+        EXPECT_TRUE(readFile(path(QStringLiteral("k.log"))).contains(says.c_str()));
+        EXPECT_EQ(parts().size(), 3);
+        if (c.type == std::string("wav")) {
+            const Pcm in = decode(path(QStringLiteral("whole_") + QLatin1String(c.name)), 2, 48000);
+            int64_t frames = 0;
+            for (const QString &p : parts())
+                frames += int64_t(decode(partsDir() + QLatin1Char('/') + p, 2, 48000).frames());
+            EXPECT_EQ(frames, int64_t(in.frames()) - 1);
+        } else {
+            EXPECT_EQ(joinedParts(), whole.left(whole.size() - c.frameBytes));
+        }
+    }
 }
 
 TEST_F(KarduneSplitTest, ExistingPartsNeedReplaceSwitch)

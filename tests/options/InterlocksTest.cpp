@@ -33,8 +33,9 @@ TEST_F(Interlocks, ArraysHoldExactlyTheListedIndices)
     EXPECT_EQ(m.valueControls().size(), 27u);
     EXPECT_EQ(c("aaccmb", 1).items.indexOf(QStringLiteral("0.499")) + 1,
               c("aaccmb", 1).items.indexOf(QStringLiteral("0.500")));
-    EXPECT_EQ(c("substream").items.size(), 24);
-    EXPECT_EQ(c("substream").items.at(8), QStringLiteral("0xA0  (PCM)"));
+    EXPECT_EQ(c("substream").items.size(), 32);
+    EXPECT_EQ(c("substream").items.at(8), QStringLiteral("0x88  (DTS)"));
+    EXPECT_EQ(c("substream").items.at(16), QStringLiteral("0xA0  (PCM)"));
 }
 
 TEST_F(Interlocks, GreyColouringTogglesAndReturns)

@@ -202,6 +202,13 @@ bool make(const std::string &name, const QString &path)
                                                                "-i", in("tone.mp2"), "-map", "0:v", "-map", "1:a",
                                                                "-map", "2:a", "-c:a", "copy"} +
                               mpeg2 + QStringList{path});
+    if (name == "tone.dts") // FFmpeg's DTS encoder is marked experimental
+        return wstest::ffmpeg({"-i", in("tone.wav"), "-strict", "-2", "-c:a", "dca", "-b:a", "768k", path});
+    if (name == "dts_ac3.vob") // DTS first, then AC3: both DVD audio stream number 0
+        return wstest::ffmpeg(QStringList(video) + QStringList{"-i", in("tone.dts"), "-i", in("tone_stereo.ac3"),
+                                                               "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:a",
+                                                               "copy"} +
+                              mpeg2 + QStringList{path});
     if (name == "lpcm.vob")
         return wstest::ffmpeg(QStringList(video) +
                               QStringList{"-i", in("tone.wav"), "-c:a", "pcm_dvd"} + mpeg2 + QStringList{path});

@@ -1,11 +1,14 @@
 // Part decodes and gain measurements, checked on the decoded audio.
 #include "AudioProbe.h"
 #include "Input.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 using namespace tvtest;
 
@@ -197,13 +200,31 @@ TEST(TromvaxDecode, ResamplesWithSoxAndAttenuates)
 
 TEST(TromvaxDecode, MpegAudioAndWavSources)
 {
-    for (const char *name : {"tone.mp2", "tone.mp3", "tone.wav"}) {
+    for (const char *name : {"tone.mp2", "tone.mp3", "tone.wav", "tone.dts"}) {
         SCOPED_TRACE(name);
         const Audio a = decode(fixture(name), "-2ch", "");
         ASSERT_EQ(a.channels(), 2);
         EXPECT_NEAR(a.seconds(), 3.0, 0.08);
         EXPECT_NEAR(frequency(a.ch[1], a.rate, a.rate / 2, a.rate * 5 / 2), 1000.0, 0.5);
         EXPECT_NEAR(db(peak(a.ch[1], a.rate / 2, a.rate * 5 / 2)), kHalf, 0.5);
+    }
+}
+
+// A part of one or two frames (a source that ends a frame past a part
+// end): the MP3 demuxer refuses a file of one frame, so it is read frame by
+// frame through the parser.
+TEST(TromvaxDecode, MpegAudioPartsOfOneFrameDecode)
+{
+    const std::string mp2 = readFile(fixture("tone.mp2"));
+    const size_t frame = 576; // 192 kb/s at 48 kHz, never padded
+    for (int frames : {1, 2}) {
+        SCOPED_TRACE(frames);
+        const std::string part = scratchDir() + "/02.mpa";
+        std::ofstream(part, std::ios::binary) << mp2.substr(20 * frame, size_t(frames) * frame);
+        const Audio a = decode(part, "-2ch", "");
+        ASSERT_EQ(a.channels(), 2);
+        EXPECT_EQ(a.frames(), size_t(frames) * 1152);
+        EXPECT_NEAR(db(peak(a.ch[0], 600)), kHalf, 0.5);
     }
 }
 
@@ -280,4 +301,46 @@ TEST(TromvaxDecode, FramesAreTheSameWhetherDecodedAheadOrOnDemand)
     EXPECT_EQ(count(true, 2, -1), here);
     // A consumer that stops early while the worker waits for room.
     EXPECT_EQ(count(true, 2, 3).first, 3 * 1536);
+}
+
+// A source split by kardune into parts with span notes: every part decodes
+// to exactly the samples a decode of the whole source gives there, after
+// its run-in (the seamless joins rest on it), for DTS as for AC3.
+TEST(TromvaxDecode, SplitPartsDecodeToTheWholeSourcesSamples)
+{
+    for (const char *name : {"tone.dts", "tone_stereo.ac3"}) {
+        SCOPED_TRACE(name);
+        const std::string src = fixture(name);
+        const std::string type = std::filesystem::path(name).extension().string().substr(1);
+        const Audio whole = decode(src, "-2ch", "");
+        ASSERT_EQ(whole.channels(), 2);
+        const std::string dir = scratchDir();
+        QString err;
+        ASSERT_EQ(wstest::runProgram(wstest::binDir() + "/kardune",
+                                     {"-core(", "-input", QString::fromStdString(src), "-prefix",
+                                      QString::fromStdString(dir + "/"), "-type", QString::fromStdString(type), "-r",
+                                      "-ending", ")", "-split(", "0", "1.1", "1.1", ")"},
+                                     nullptr, &err),
+                  0)
+            << err.toStdString();
+        size_t covered = 0;
+        for (int i = 1; i <= 3; ++i) {
+            SCOPED_TRACE(i);
+            std::string log;
+            const Audio part = decode(dir + "/0" + std::to_string(i) + "." + type, "-2ch", "", &log);
+            // "Part: source samples A to B, N samples of run-in kept before it"
+            const size_t at = log.find("Part: source samples ");
+            ASSERT_NE(at, std::string::npos) << log;
+            const long start = std::stol(log.substr(at + 21));
+            const size_t lead = std::stoul(log.substr(log.find(", ", at) + 2));
+            const size_t from = size_t(std::lround(start / 1024.0)) * 1024; // on the block grid
+            ASSERT_GT(part.frames(), lead);
+            const size_t n = std::min(part.frames() - lead, whole.frames() - from);
+            for (int c = 0; c < 2; ++c)
+                EXPECT_TRUE(std::equal(part.ch[c].begin() + long(lead), part.ch[c].begin() + long(lead + n),
+                                       whole.ch[c].begin() + long(from)));
+            covered = from + n;
+        }
+        EXPECT_EQ(covered, whole.frames());
+    }
 }

@@ -1,5 +1,6 @@
 // Substream extraction from VOBs, with the summary lines the front end reads.
 #include "AudioProbe.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -80,15 +81,53 @@ TEST(TromvaxExtract, MpegAudioSubstreamAndAutomaticChoice)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "[00:00:00:000] |  Substream ID: 0xC0");
 
-    // Without -substream the first audio stream of the file is taken, and
-    // the log names the one it took.
-    Paths a;
-    ASSERT_EQ(runTromvax(extractLine(fixture("av.vob"), a, "", ""), &err), 0) << err;
-    const auto autoLines = summaryLines(readFile(a.log));
-    ASSERT_EQ(autoLines.size(), 2u);
-    const std::string id = autoLines[0].substr(32, 4);
-    ASSERT_TRUE(id == "0x80" || id == "0xC0") << id;
-    EXPECT_EQ(readFile(a.target), readFile(fixture(id == "0x80" ? "tone_stereo.ac3" : "tone.mp2")));
+}
+
+// Without -substream the DVD's audio stream number 0 is taken (AC3 before
+// DTS, LPCM and MPEG audio of that number), never the first packet's
+// stream: in av.vob the MPEG audio starts 200 ms before the AC3.
+TEST(TromvaxExtract, AutomaticChoiceTakesStreamNumberZeroByKind)
+{
+    const std::string mpaFirst = scratchDir() + "/mpa_lpcm.vob";
+    ASSERT_TRUE(wstest::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=25:d=3", "-i",
+                                QString::fromStdString(fixture("tone.mp2")), "-i",
+                                QString::fromStdString(fixture("tone.wav")), "-map", "0:v", "-map", "1:a", "-map", "2:a",
+                                "-c:a:0", "copy", "-c:a:1", "pcm_dvd", "-c:v", "mpeg2video", "-f", "vob",
+                                QString::fromStdString(mpaFirst)}));
+    const struct {
+        std::string vob;
+        std::string id;
+        std::string stream; // the extracted stream as a file
+    } cases[] = {
+        {fixture("av.vob"), "0x80", fixture("tone_stereo.ac3")},
+        {mpaFirst, "0xA0", ""},
+        {fixture("dts_ac3.vob"), "0x80", fixture("tone_stereo.ac3")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.vob);
+        Paths a;
+        std::string err;
+        ASSERT_EQ(runTromvax(extractLine(c.vob, a, "", ""), &err), 0) << err;
+        const auto lines = summaryLines(readFile(a.log));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].substr(32, 4), c.id);
+        if (!c.stream.empty()) {
+            EXPECT_TRUE(readFile(a.target) == readFile(c.stream));
+        }
+    }
+}
+
+TEST(TromvaxExtract, DtsSubstreamIsCopiedUnchanged)
+{
+    Paths p;
+    std::string err;
+    ASSERT_EQ(runTromvax(extractLine(fixture("dts_ac3.vob"), p, "0x88", " -2chnothing ) -ota( -g max )"), &err), 0)
+        << err;
+    EXPECT_TRUE(readFile(p.target) == readFile(fixture("tone.dts")));
+    const auto lines = summaryLines(readFile(p.log));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "[00:00:00:000] |  Substream ID: 0x88");
+    EXPECT_EQ(lines[2], "[00:00:00:000] |  Overall Track Gain: +6.0dB");
 }
 
 TEST(TromvaxExtract, LpcmSubstreamBecomesAWavFileWithTheSameSamples)

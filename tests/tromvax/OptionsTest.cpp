@@ -115,6 +115,11 @@ TEST(TromvaxOptions, RejectsWrongSwitchesNamingThem)
     EXPECT_NE(usageError("t -core( -output b -2ch )").find("-input"), std::string::npos);
     EXPECT_NE(usageError("t -core( -input a -2ch )").find("-output"), std::string::npos);
     EXPECT_EQ(usageError("t -core( -input a -2chnothing )"), "(accepted)");
+    EXPECT_NE(usageError("t -core( -input d -title 0 -payload -output b )").find("-title"), std::string::npos);
+    EXPECT_NE(usageError("t -core( -input d -title 1.5 -payload -output b )").find("-title"), std::string::npos);
+    EXPECT_NE(usageError("t -list( -title 1 )").find("-title"), std::string::npos);
+    EXPECT_NE(usageError("t -list( )").find("-list( -input"), std::string::npos);
+    EXPECT_EQ(usageError("t -list( -input d )"), "(accepted)");
 }
 
 TEST(TromvaxOptions, DelayMarkInTheFileName)

@@ -24,9 +24,15 @@ Split:
                             parts put together give back SRC exactly;
           mpa, mp1, mp2, mp3: the same for MPEG audio frames (tags stay with
                             the first and the last part);
+          dts:              the same for DTS frames (core frames as DVDs
+                            carry them);
           wav, pcm:         SRC is a PCM WAV file; parts are WAV files cut at
                             the sample nearest to each part end.
-    AC3 and MPEG audio parts end at the frame boundary nearest to each part end.
+    AC3, MPEG audio and DTS parts end at the frame boundary nearest to each part
+    end; each part gets a span note (NAME.span) for seamless decoding.
+    A source that ends inside a frame (or a WAV inside a sample frame) gives
+    parts of all its whole frames; the bytes cut short go into no part, and
+    the log and standard error say how many.
     -r       replace: parts may overwrite existing files of the same name;
              without it an existing file is an error and nothing is left made.
     -ending  part names end in "." + TYPE ("01.ac3"); without it they end in the
@@ -99,6 +105,8 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
                           static_cast<unsigned long long>(r.bytes));
             log.line(std::string("Split done: ") + line);
             out << "kardune: " << line << "\n";
+            if (!r.note.empty())
+                err << "kardune: " << o.input << ": " << r.note << "\n";
         } else {
             log.line("Kardune: joining the parts listed in " + o.input + " into " + o.prefix +
                      (o.addRiff ? " (with a wave header)" : ""));

@@ -42,6 +42,8 @@ std::optional<PartType> typeFor(const std::string &t)
         return PartType::Ac3;
     if (t == "mpa" || t == "mp1" || t == "mp2" || t == "mp3")
         return PartType::MpegAudio;
+    if (t == "dts")
+        return PartType::Dts;
     if (t == "wav" || t == "pcm")
         return PartType::Wav;
     if (t == "aac")

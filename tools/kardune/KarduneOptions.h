@@ -9,7 +9,7 @@
 namespace kardune {
 
 enum class Mode { Split, Join, Help, Version };
-enum class PartType { Ac3, MpegAudio, Wav, Aac };
+enum class PartType { Ac3, MpegAudio, Dts, Wav, Aac };
 
 struct Options {
     Mode mode = Mode::Split;

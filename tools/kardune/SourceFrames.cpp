@@ -1,5 +1,6 @@
 #include "SourceFrames.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kardune {
@@ -120,6 +121,36 @@ std::optional<FrameHeader> parseMpegAudioHeader(const uint8_t *p, size_t n)
     return h;
 }
 
+std::optional<FrameHeader> parseDtsHeader(const uint8_t *p, size_t n)
+{
+    if (n < 9 || p[0] != 0x7F || p[1] != 0xFE || p[2] != 0x80 || p[3] != 0x01)
+        return std::nullopt;
+    static constexpr int kRates[16] = {0, 8000, 16000, 32000, 0, 0, 11025, 22050, 44100, 0, 0, 12000, 24000, 48000, 0, 0};
+    const int blocks = (((p[4] & 1) << 6) | (p[5] >> 2)) + 1;        // NBLKS + 1, 32 samples each
+    const int size = (((p[5] & 3) << 12) | (p[6] << 4) | (p[7] >> 4)) + 1; // FSIZE + 1
+    const int rate = kRates[(p[8] >> 2) & 0xF];
+    if (blocks < 6 || size < 96 || rate == 0)
+        return std::nullopt;
+    FrameHeader h;
+    h.size = size;
+    h.samples = blocks * 32;
+    h.sampleRate = rate;
+    return h;
+}
+
+const char *kindName(StreamKind kind)
+{
+    switch (kind) {
+    case StreamKind::Ac3:
+        return "AC3";
+    case StreamKind::MpegAudio:
+        return "MPEG audio";
+    case StreamKind::Dts:
+        break;
+    }
+    return "DTS";
+}
+
 FrameScanner::FrameScanner(const std::string &path, StreamKind kind)
     : kind_(kind), path_(path), buf_(kChunk + AV_INPUT_BUFFER_PADDING_SIZE, 0)
 {
@@ -159,12 +190,12 @@ FrameScanner::FrameScanner(const std::string &path, StreamKind kind)
     readPos_ = payloadBegin_;
     std::fseek(file_, long(readPos_), SEEK_SET);
 
-    const AVCodecID id = kind_ == StreamKind::Ac3 ? AV_CODEC_ID_AC3 : AV_CODEC_ID_MP2;
+    const AVCodecID id = kind_ == StreamKind::Ac3 ? AV_CODEC_ID_AC3 : kind_ == StreamKind::Dts ? AV_CODEC_ID_DTS : AV_CODEC_ID_MP2;
     parser_.reset(av_parser_init(id));
     avctx_.reset(avcodec_alloc_context3(nullptr));
     if (!parser_ || !avctx_)
         throw ToolError("cannot set up the frame parser");
-    avctx_->codec_id = kind_ == StreamKind::Ac3 ? AV_CODEC_ID_AC3 : AV_CODEC_ID_NONE;
+    avctx_->codec_id = kind_ == StreamKind::MpegAudio ? AV_CODEC_ID_NONE : id;
 }
 
 FrameScanner::~FrameScanner()
@@ -217,7 +248,7 @@ bool FrameScanner::next(Frame &f)
         const bool found = examine(out, outSize, offset, last, f);
         if (junk_ > junkLimit())
             throw ToolError(path_ + " is damaged or holds no " +
-                            (kind_ == StreamKind::Ac3 ? "AC3" : "MPEG audio") + " (" +
+                            kindName(kind_) + " (" +
                             std::to_string(junk_) + " bytes are no audio frames)");
         if (found)
             return true;
@@ -228,7 +259,21 @@ bool FrameScanner::next(Frame &f)
 bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool last, Frame &f)
 {
     auto header = [this](const uint8_t *p, size_t n) {
-        return kind_ == StreamKind::Ac3 ? parseAc3Header(p, n) : parseMpegAudioHeader(p, n);
+        return kind_ == StreamKind::Ac3 ? parseAc3Header(p, n)
+               : kind_ == StreamKind::Dts ? parseDtsHeader(p, n)
+                                          : parseMpegAudioHeader(p, n);
+    };
+    // The start of a frame that the source cuts short: a header whose frame
+    // is longer than the bytes left, or fewer bytes than a header that begin
+    // with the sync word.
+    const auto cutShort = [&](const uint8_t *p, int n) {
+        if (const auto h = header(p, size_t(n)))
+            return h->size > n;
+        static constexpr uint8_t kDtsSync[4] = {0x7F, 0xFE, 0x80, 0x01};
+        if (kind_ == StreamKind::Dts)
+            return n < 9 && std::memcmp(p, kDtsSync, size_t(std::min(n, 4))) == 0;
+        return n < 6 && (kind_ == StreamKind::Ac3 ? p[0] == 0x0B && (n < 2 || p[1] == 0x77)
+                                                  : p[0] == 0xFF && (n < 2 || (p[1] & 0xE0) == 0xE0));
     };
     for (int start = 0; start < size; ++start) {
         const auto first = header(data + start, size_t(size - start));
@@ -239,12 +284,21 @@ bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool 
             const auto h = header(data + pos, size_t(size - pos));
             if (!h)
                 break;
-            if (pos + h->size > size) {
-                if (last)
-                    throw ToolError(path_ + " ends inside a frame (the file is truncated)");
+            if (pos + h->size > size)
                 break;
-            }
             pos += h->size;
+        }
+        // The source ends inside a frame: the whole frames before it count,
+        // the rest is left out.
+        if (last && pos < size && pos > start && cutShort(data + pos, size - pos)) {
+            cutAt_ = offset + uint64_t(pos);
+            cutBytes_ = uint64_t(size - pos);
+            size = pos;
+        } else if (last && pos == start && first->size > size - start) {
+            junk_ += uint64_t(start);
+            cutAt_ = offset + uint64_t(start);
+            cutBytes_ = uint64_t(size - start);
+            return false;
         }
         if (pos != size)
             continue;
@@ -255,6 +309,11 @@ bool FrameScanner::examine(const uint8_t *data, int size, uint64_t offset, bool 
         f.samples = first->samples;
         f.sampleRate = first->sampleRate;
         return true;
+    }
+    if (last && size > 0 && cutShort(data, size)) {
+        cutAt_ = offset;
+        cutBytes_ = uint64_t(size);
+        return false;
     }
     junk_ += uint64_t(size);
     return false;

@@ -82,6 +82,13 @@ public:
         made(path);
     }
 
+    // A remark on the source that the log and standard error both get.
+    void note(const std::string &text)
+    {
+        log_.line("Note: " + text);
+        result.note = text;
+    }
+
     void keep()
     {
         kept_ = true;
@@ -103,18 +110,29 @@ private:
     bool kept_ = false;
 };
 
-// Copies bytes [from, to) of an open source into a part.
-void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to, AtomicFile &part)
+// Copies bytes [from, to) of an open source into a part, leaving out the
+// bytes [gapFrom, gapTo) (a last frame cut short).
+void copyRange(std::FILE *src, const std::string &srcPath, uint64_t from, uint64_t to, AtomicFile &part,
+               uint64_t gapFrom = 0, uint64_t gapTo = 0)
 {
     wstool::StreamPtr dst = part.stream();
     std::vector<char> buf(1 << 20);
-    bool ok = std::fseek(src, long(from), SEEK_SET) == 0;
-    for (uint64_t left = to - from; ok && left > 0;) {
-        const size_t n = std::fread(buf.data(), 1, size_t(std::min<uint64_t>(left, buf.size())), src);
-        if (n == 0)
-            throw ToolError("cannot read " + srcPath + " past byte " + std::to_string(to - left));
-        ok = std::fwrite(buf.data(), 1, n, dst.get()) == n;
-        left -= n;
+    bool ok = true;
+    const auto copy = [&](uint64_t a, uint64_t b) {
+        ok = ok && std::fseek(src, long(a), SEEK_SET) == 0;
+        for (uint64_t left = b - a; ok && left > 0;) {
+            const size_t n = std::fread(buf.data(), 1, size_t(std::min<uint64_t>(left, buf.size())), src);
+            if (n == 0)
+                throw ToolError("cannot read " + srcPath + " past byte " + std::to_string(b - left));
+            ok = std::fwrite(buf.data(), 1, n, dst.get()) == n;
+            left -= n;
+        }
+    };
+    if (gapFrom < gapTo && from <= gapFrom && gapTo <= to) {
+        copy(from, gapFrom);
+        copy(gapTo, to);
+    } else {
+        copy(from, to);
     }
     const int err = errno;
     if (std::fclose(dst.release()) != 0 || !ok)
@@ -211,7 +229,7 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         rate = f.sampleRate;
     }
     if (scanner.framesSeen() == 0)
-        throw ToolError("no " + std::string(kind == StreamKind::Ac3 ? "AC3" : "MPEG audio") +
+        throw ToolError("no " + std::string(kindName(kind)) +
                         " frames found in " + o.input);
     if (scanner.junkBytes() > 0)
         log.line("Note: " + std::to_string(scanner.junkBytes()) +
@@ -240,12 +258,26 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
     // Long parts carry about 12 s more, for the encoder to settle; so does a
     // short last part of such a split, at little cost for the whole job.
     const double extraRunIn = wstool::extraRunInSeconds(*std::max_element(partSeconds.begin(), partSeconds.end()));
-    const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : scanner.fileSize(); };
+    // The bytes of a last frame cut short go into no part and no note.
+    const uint64_t cutAt = scanner.cutBytes() > 0 ? scanner.cutAt() : scanner.fileSize();
+    const uint64_t cutEnd = scanner.cutBytes() > 0 ? scanner.cutAt() + scanner.cutBytes() : scanner.fileSize();
+    if (scanner.cutBytes() > 0)
+        parts.note("the source ends inside a frame: its last " + std::to_string(scanner.cutBytes()) +
+                   " bytes (from byte " + std::to_string(cutAt) + ") were left out");
+    const auto offsetOf = [&](size_t unit) { return unit < units.size() ? units[unit].offset : cutAt; };
+    // Frames shorter than MPEG audio's 1152 samples (DTS: 512) are carried
+    // in as many more as cover the same time.
+    const auto covering = [&](size_t frames) {
+        const size_t n = size_t(std::max(units[0].samples, 1));
+        return n >= 1152 ? frames : (frames * 1152 + n - 1) / n;
+    };
+    const size_t runInFrames = covering(kRunInFrames);
+    const size_t runOutFrames = covering(kRunOutFrames);
     // The first frame a part's decode starts from, `extra` seconds before
     // the decoder's own few frames.
     const auto runInUnit = [&](size_t p, double extra) {
         const size_t first = firsts[p];
-        size_t want = kRunInFrames;
+        size_t want = runInFrames;
         if (extra > 0 && units[first].samples > 0)
             want += size_t(std::ceil(extra * rate / units[first].samples));
         size_t runIn = first >= want ? (first - want) / kGridFrames * kGridFrames : 0;
@@ -272,10 +304,10 @@ SplitResult splitFrames(const Options &o, wstool::ToolLog &log, StreamKind kind)
         const uint64_t from = fromOf(p);
         const uint64_t to = end < units.size() ? units[end].offset : scanner.fileSize();
         auto file = parts.begin();
-        copyRange(src, o.input, from, to, *file);
+        copyRange(src, o.input, from, to, *file, cutAt, cutEnd);
 
         const size_t runIn = runInUnit(p, handedOn(p) ? 0 : extraRunIn);
-        const size_t runOut = std::min(units.size(), end + kRunOutFrames);
+        const size_t runOut = std::min(units.size(), end + runOutFrames);
         wstool::PartSpan span;
         span.first = p == 0 ? 0 : units[runIn].sample - origin;
         span.start = p == 0 ? 0 : units[first].sample - origin;
@@ -396,6 +428,7 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
     bool contiguous = true;
     int64_t pos = 0;
     int64_t end = plan.nextEndSample(0, rate);
+    int64_t leftOut = 0; // bytes of a sample frame cut short
     wstool::PacketPtr pkt = wstool::makePacket();
     for (;;) {
         const int err = av_read_frame(in.get(), pkt.get());
@@ -406,8 +439,11 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
             av_packet_unref(pkt.get());
             continue;
         }
-        if (pkt->size % blockAlign != 0)
-            throw ToolError(o.input + " ends inside a sample frame (the file is truncated)");
+        // A source cut inside a sample frame: the whole frames count.
+        if (pkt->size % blockAlign != 0) {
+            leftOut += pkt->size % blockAlign;
+            pkt->size -= pkt->size % blockAlign;
+        }
         if (dataStart < 0)
             dataStart = pkt->pos;
         contiguous = contiguous && pkt->pos >= 0 && pkt->pos == dataStart + pos * blockAlign;
@@ -432,7 +468,11 @@ SplitResult splitWav(const Options &o, wstool::ToolLog &log)
         av_packet_unref(pkt.get());
     }
     if (pos == 0)
-        throw ToolError(o.input + " holds no audio");
+        throw ToolError(o.input + " holds no audio" +
+                        (leftOut > 0 ? " (it ends inside its first sample frame)" : ""));
+    if (leftOut > 0)
+        parts.note("the source ends inside a sample frame: its last " + std::to_string(leftOut) +
+                   " bytes were left out");
     if (writer)
         closePart();
     log.line("Source: " + std::to_string(pos) + " samples at " + std::to_string(rate) + " Hz, " +
@@ -517,6 +557,8 @@ SplitResult split(const Options &o, wstool::ToolLog &log)
         return splitFrames(o, log, StreamKind::Ac3);
     case PartType::MpegAudio:
         return splitFrames(o, log, StreamKind::MpegAudio);
+    case PartType::Dts:
+        return splitFrames(o, log, StreamKind::Dts);
     case PartType::Wav:
         return splitWav(o, log);
     case PartType::Aac:

@@ -31,6 +31,7 @@ struct SplitResult {
     int parts = 0;
     double seconds = 0;
     uint64_t bytes = 0;
+    std::string note; // a remark for standard error, such as bytes left out
 };
 
 // Splits o.input as o.partType into parts named by partName(o, n). On failure

@@ -8,6 +8,7 @@ std::string helpText()
 
 usage: tromvax -core( SWITCHES ) [-azid( ... )] [-ota( ... )] [-ssrc( ... )]
                [-boost( ... )] [-plugin( ... )] [-profile( TEXT )]
+       tromvax -list( -input DISC )
        tromvax --help
        tromvax --version
 
@@ -19,13 +20,14 @@ there. The whole command
 line may also be given as one argument. Levels are written like -3db, 0db or
 +3.2dB (the unit in any case); numbers like 44100.
 
-Three kinds of run:
-  extraction   -core( -input VOB -payload -logfile LOG [-substream 0xNN]
-                      -output TARGET [-2chnothing|-6chnothing] )
+Three kinds of run, and a disc's list:
+  extraction   -core( -input VOB|DISC [-title N] -payload -logfile LOG
+                      [-substream 0xNN] -output TARGET [-2chnothing|-6chnothing] )
                       [-ota( -g max|lufs:T )]
-               Copies one audio substream of a VOB (MPEG program stream) to
-               TARGET: AC3 and MPEG audio frames unchanged, DVD LPCM as a WAV
-               file. Logs "Substream ID: " and "A/V Delay found : " (first
+               Copies one audio substream of a VOB (MPEG program stream), or
+               of a disc's title, to
+               TARGET: AC3, DTS and MPEG audio frames unchanged, DVD LPCM as
+               a WAV file. Logs "Substream ID: " and "A/V Delay found : " (first
                audio presentation time minus first video presentation time,
                like -40ms; 0ms without video). With -g max or -g lufs:T it
                also measures the gain, as below.
@@ -46,15 +48,31 @@ Three kinds of run:
                "not reached (...)" or "lowers the gain to +8.8dB (...)".
                Silence, or audio shorter than 0.4 s, has nothing above the
                -70 LUFS gate and gives +0.0dB. The gain is at most +40.0dB.
+  list         -list( -input DISC )
+               Prints the disc's titles, chapters and audio tracks, one per
+               line, words separated by one blank:
+                 title N SECONDS CHAPTERS TRACKS
+                 chapter N C START          (C from 1; START in seconds)
+                 audio N 0xNN FORMAT CHANNELS LANGUAGE ROLE
+               FORMAT is ac3, dts, lpcm or mpeg; LANGUAGE the disc's
+               two-letter code or "-"; ROLE "commentary" (the director's
+               comments) or "-". Titles and tracks in the disc's order.
   decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
                       [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
                       [-plugin( ... )] [-profile( ... )] [-ota( ... )]
-               Decodes SRC (AC3, MPEG audio, WAV, or a VOB) to a 16-bit PCM
+               Decodes SRC (AC3, DTS, MPEG audio, WAV, or a VOB) to a 16-bit PCM
                WAV file. Logs "Total Gain: " with the gain applied.
 
 -core( switches
   -input FILE      the source; its content decides the format (the extension
-                   only helps when the first bytes are damaged)
+                   only helps when the first bytes are damaged). A DISC is a
+                   DVD-Video disc read through libdvdread: a VIDEO_TS folder,
+                   the folder holding one, or an image (.iso)
+  -title N         the disc's title (from 1); without it the longest. Its
+                   cells (angle 1) are read in play order as one stream,
+                   across VOB files; without -substream its first audio
+                   track is taken. A sector that cannot be read (a damaged
+                   disc, or an encrypted one with no libdvdcss) fails
   -output FILE     the WAV file or extraction target; written under a
                    temporary name and renamed when complete
   -logfile LOG     write a new log;  -logfilea LOG  append to the log
@@ -62,8 +80,11 @@ Three kinds of run:
                    words after it that are not switches belong to it)
   -payload         extraction run
   -substream 0xNN  the substream to extract or decode: 0x80-0x87 AC3,
-                   0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio; without it the first
-                   audio stream
+                   0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio;
+                   without it the DVD's audio stream number 0 (the low three
+                   bits of the ID), else the lowest number present, AC3
+                   before DTS, LPCM and MPEG audio of the same number (never
+                   the stream whose packet comes first)
   -2ch             decode to a stereo WAV (the default)
   -6chwav          decode to a six-channel WAV in the standard 5.1 order
                    FL FR FC LFE SL SR

@@ -1,6 +1,7 @@
 #include "Input.h"
 
 #include "CommandLine.h"
+#include "Disc.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -9,7 +10,9 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 using wstool::ToolError;
@@ -29,6 +32,8 @@ const AVInputFormat *formatFromExtension(const std::string &path)
     const std::string ext = wstool::lower(path.substr(dot + 1));
     if (ext == "ac3")
         return av_find_input_format("ac3");
+    if (ext == "dts")
+        return av_find_input_format("dts");
     if (ext == "mpa" || ext == "mp2" || ext == "mp3")
         return av_find_input_format("mp3");
     if (ext == "wav" || ext == "pcm")
@@ -40,22 +45,166 @@ const AVInputFormat *formatFromExtension(const std::string &path)
 
 int64_t toMicroseconds(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, AVRational{1, 1000000}); }
 
+// A DVD audio stream's number and the rank of its kind, from the ID the
+// MPEG-PS demuxer gives it: AC3 0x80-0x87, DTS 0x88-0x8F, LPCM 0xA0-0xA7,
+// MPEG audio 0x1C0-0x1DF. Nothing for a stream without such an ID.
+struct DvdAudio {
+    int number;
+    int rank; // AC3 0, DTS 1, LPCM 2, MPEG 3
+};
+std::optional<DvdAudio> dvdAudio(const AVStream *st)
+{
+    const int id = st->id;
+    if (id >= 0x80 && id <= 0x87)
+        return DvdAudio{id - 0x80, 0};
+    if (id >= 0x88 && id <= 0x8F)
+        return DvdAudio{id - 0x88, 1};
+    if (id >= 0xA0 && id <= 0xA7)
+        return DvdAudio{id - 0xA0, 2};
+    if (id >= 0x1C0 && id <= 0x1DF)
+        return DvdAudio{id - 0x1C0, 3};
+    return std::nullopt;
+}
+
+// The automatic choice: the DVD's audio stream number 0, else the lowest
+// number present; among equal numbers AC3, DTS, LPCM, then MPEG audio.
+// Streams without a DVD ID keep the order of the file.
+bool betterAutomatic(const AVStream *candidate, const AVStream *chosen)
+{
+    const auto c = dvdAudio(candidate);
+    const auto o = dvdAudio(chosen);
+    if (!c || !o)
+        return c && !o;
+    return c->number != o->number ? c->number < o->number : c->rank < o->rank;
+}
+
 } // namespace
+
+struct Demuxer::Parsed {
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file{nullptr, &std::fclose};
+    wstool::CodecParserPtr parser;
+    wstool::CodecContextPtr avctx;
+    std::vector<uint8_t> buf = std::vector<uint8_t>(1 << 16);
+    size_t pos = 0, len = 0;
+    bool flushed = false;
+    int64_t samples = 0;
+};
 
 Demuxer::Demuxer(const std::string &path, const std::string &name) : name_(name.empty() ? path : name)
 {
     AVFormatContext *raw = nullptr;
     int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-    if (err == AVERROR_INVALIDDATA) {
-        if (const AVInputFormat *f = formatFromExtension(name_))
-            err = avformat_open_input(&raw, path.c_str(), f, nullptr);
+    const AVInputFormat *named = formatFromExtension(name_);
+    if (err == AVERROR_INVALIDDATA && named)
+        err = avformat_open_input(&raw, path.c_str(), named, nullptr);
+    // The MP3 demuxer refuses a file of a single frame (a short part of a
+    // split): such a file is read through the parser instead.
+    if (err < 0 && named && std::string(named->name) == "mp3") {
+        openWithParser(path);
+        return;
     }
     avCheck(err, "cannot open " + name_);
     ctx_.reset(raw);
     avCheck(avformat_find_stream_info(ctx_.get(), nullptr), "cannot read " + name_);
 }
 
-void Demuxer::readFailed(int err) const { throw ToolError(wstool::readErrorText(ctx_.get(), err, name_)); }
+Demuxer::Demuxer(std::unique_ptr<TitleStream> title) : name_(title->name()), title_(std::move(title))
+{
+    AVFormatContext *raw = avformat_alloc_context();
+    if (!raw)
+        throw ToolError("out of memory");
+    raw->pb = title_->io();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const int err = avformat_open_input(&raw, nullptr, av_find_input_format("mpeg"), nullptr);
+    if (err < 0) // the context is freed by the failed open
+        throw ToolError(!title_->failure().empty() ? title_->failure() : "cannot open " + name_ + ": " + wstool::avError(err));
+    ctx_.reset(raw);
+    if (const int e = avformat_find_stream_info(ctx_.get(), nullptr); e < 0 || !title_->failure().empty())
+        throw ToolError(!title_->failure().empty() ? title_->failure() : "cannot read " + name_ + ": " + wstool::avError(e));
+}
+
+Demuxer::~Demuxer() = default;
+
+void Demuxer::readFailed(int err) const
+{
+    if (title_ && !title_->failure().empty())
+        throw ToolError(title_->failure());
+    throw ToolError(wstool::readErrorText(ctx_.get(), err, name_));
+}
+
+void Demuxer::openWithParser(const std::string &path)
+{
+    auto p = std::make_shared<Parsed>();
+    p->file.reset(std::fopen(path.c_str(), "rb"));
+    if (!p->file)
+        throw ToolError("cannot open " + name_ + ": " + std::strerror(errno));
+    p->parser.reset(av_parser_init(AV_CODEC_ID_MP2));
+    p->avctx.reset(avcodec_alloc_context3(nullptr));
+    ctx_.reset(avformat_alloc_context());
+    if (!p->parser || !p->avctx || !ctx_)
+        throw ToolError("out of memory");
+    parsed_ = p;
+    // The first frame tells the stream's kind (layer), rate and channels.
+    auto pkt = wstool::makePacket();
+    if (!nextParsed(pkt.get()))
+        throw ToolError("cannot open " + name_ + ": no MPEG audio frame found");
+    AVStream *st = avformat_new_stream(ctx_.get(), nullptr);
+    if (!st)
+        throw ToolError("out of memory");
+    st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    st->codecpar->codec_id = p->avctx->codec_id != AV_CODEC_ID_NONE ? p->avctx->codec_id : AV_CODEC_ID_MP2;
+    st->codecpar->sample_rate = p->avctx->sample_rate;
+    st->codecpar->bit_rate = p->avctx->bit_rate;
+    avCheck(av_channel_layout_copy(&st->codecpar->ch_layout, &p->avctx->ch_layout), "out of memory");
+    st->time_base = AVRational{1, std::max(p->avctx->sample_rate, 1)};
+    // From the start again, with a fresh parser.
+    std::rewind(p->file.get());
+    p->parser.reset(av_parser_init(AV_CODEC_ID_MP2));
+    if (!p->parser)
+        throw ToolError("out of memory");
+    p->pos = p->len = 0;
+    p->flushed = false;
+    p->samples = 0;
+}
+
+bool Demuxer::nextParsed(AVPacket *pkt)
+{
+    Parsed &p = *parsed_;
+    for (;;) {
+        uint8_t *out = nullptr;
+        int outSize = 0;
+        if (p.pos < p.len) {
+            const int used = av_parser_parse2(p.parser.get(), p.avctx.get(), &out, &outSize, p.buf.data() + p.pos,
+                                              int(p.len - p.pos), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            p.pos += size_t(std::max(used, 0));
+        } else if (!p.flushed && std::feof(p.file.get()) == 0) {
+            p.len = std::fread(p.buf.data(), 1, p.buf.size() - AV_INPUT_BUFFER_PADDING_SIZE, p.file.get());
+            p.pos = 0;
+            std::fill(p.buf.begin() + long(p.len), p.buf.end(), uint8_t(0));
+            if (std::ferror(p.file.get()))
+                throw ToolError("cannot read " + name_ + ": " + std::strerror(errno));
+            continue;
+        } else if (!p.flushed) {
+            av_parser_parse2(p.parser.get(), p.avctx.get(), &out, &outSize, nullptr, 0, AV_NOPTS_VALUE,
+                             AV_NOPTS_VALUE, 0);
+            if (outSize <= 0)
+                p.flushed = true;
+        } else {
+            return false;
+        }
+        if (outSize <= 0)
+            continue;
+        avCheck(av_new_packet(pkt, outSize), "out of memory");
+        std::copy(out, out + outSize, pkt->data);
+        pkt->stream_index = 0;
+        pkt->pts = pkt->dts = p.samples;
+        if (p.parser->duration > 0) {
+            pkt->duration = p.parser->duration;
+            p.samples += p.parser->duration;
+        }
+        return true;
+    }
+}
 
 AVStream *Demuxer::selectAudio(std::optional<int> substream)
 {
@@ -68,7 +217,7 @@ AVStream *Demuxer::selectAudio(std::optional<int> substream)
         if (type != AVMEDIA_TYPE_AUDIO || st->codecpar->codec_id == AV_CODEC_ID_NONE)
             continue;
         if (!substream) {
-            if (!audio_)
+            if (!audio_ || betterAutomatic(st, audio_))
                 audio_ = st;
             continue;
         }
@@ -132,11 +281,15 @@ bool Demuxer::next(AVPacket *pkt)
     int stuck = 0;
     int64_t errorAt = -1;
     for (;;) {
-        const int err = ended_ ? AVERROR_EOF : av_read_frame(ctx_.get(), pkt);
+        const int err = ended_    ? AVERROR_EOF
+                        : parsed_ ? (nextParsed(pkt) ? 0 : AVERROR_EOF)
+                                  : av_read_frame(ctx_.get(), pkt);
         // A read error can end the input early: the demuxer then reports
         // the end, and only the I/O context knows better.
         if (!ended_ && err < 0 && ctx_->pb && ctx_->pb->error < 0)
             readFailed(ctx_->pb->error);
+        if (!ended_ && err < 0 && title_ && !title_->failure().empty())
+            readFailed(err);
         if (err == AVERROR_EOF) {
             ended_ = true;
             if (after_.empty())
@@ -228,6 +381,8 @@ std::string Demuxer::describe() const
 {
     char dur[32];
     std::snprintf(dur, sizeof dur, "%.1f s", durationSeconds());
+    if (parsed_)
+        return "MPEG audio, read frame by frame (too short for the MP3 demuxer)";
     return std::string(ctx_->iformat->name) + " (" + ctx_->iformat->long_name + "), about " + dur;
 }
 

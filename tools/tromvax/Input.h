@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace tromvax {
+
+class TitleStream;
 
 // Opens a source file and hands out the packets of one audio stream. While
 // reading it notes the first presentation time of the audio stream and of
@@ -24,10 +27,18 @@ public:
     // `name` (by default the path) is the source's name in messages; its
     // extension names the format when the content does not.
     explicit Demuxer(const std::string &path, const std::string &name = {});
+    // A disc title's cells as one MPEG program stream (Disc.h).
+    explicit Demuxer(std::unique_ptr<TitleStream> title);
+    ~Demuxer();
+    Demuxer(const Demuxer &) = delete;
+    Demuxer &operator=(const Demuxer &) = delete;
 
     // Chooses the audio stream: the one with the DVD substream ID when given
-    // (0x80-0x87 AC3, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio), otherwise the
-    // first audio stream. Throws ToolError when there is none.
+    // (0x80-0x87 AC3, 0x88-0x8F DTS, 0xA0-0xA7 LPCM, 0xC0-0xC7 MPEG audio),
+    // otherwise the DVD's audio stream number 0 (the lowest number present
+    // when there is none; AC3 before DTS, LPCM and MPEG audio of the same
+    // number), or the first audio stream of a file without DVD IDs. Throws
+    // ToolError when there is none.
     AVStream *selectAudio(std::optional<int> substream);
     AVStream *audio() const { return audio_; }
 
@@ -59,8 +70,13 @@ public:
 
 private:
     [[noreturn]] void readFailed(int err) const;
+    // Reads an MPEG audio file through libavcodec's parser, for files the
+    // MP3 demuxer refuses (it needs a second frame header to open one).
+    void openWithParser(const std::string &path);
+    bool nextParsed(AVPacket *pkt);
 
     std::string name_;
+    std::unique_ptr<TitleStream> title_; // outlives ctx_, which reads through it
     wstool::InputFormatPtr ctx_;
     AVStream *audio_ = nullptr;
     AVStream *video_ = nullptr;
@@ -70,6 +86,9 @@ private:
     int readErrors_ = 0;
     std::vector<uint8_t> before_, after_;
     bool ended_ = false;
+
+    struct Parsed; // the parser's state, when the file is read that way
+    std::shared_ptr<Parsed> parsed_;
 };
 
 // Decodes one stream frame by frame. A damaged packet is counted and, once

@@ -16,6 +16,8 @@ namespace tromvax {
 
 Mode Options::mode() const
 {
+    if (list)
+        return Mode::List;
     if (payload)
         return Mode::Extract;
     return writeWav ? Mode::Decode : Mode::Measure;
@@ -108,6 +110,11 @@ void readCore(const Group &g, Options &o)
             o.payload = true;
         } else if (sw == "-substream") {
             o.substream = substreamId(r, sw);
+        } else if (sw == "-title") {
+            const double t = number(r, sw, 1, 99);
+            if (t != std::floor(t))
+                throw UsageError("switch -title: a title is a whole number from 1 to 99");
+            o.title = static_cast<int>(t);
         } else if (sw == "-2ch" || sw == "-6chwav" || sw == "-2chnothing" || sw == "-6chnothing") {
             o.channels = sw[1] == '6' ? 6 : 2;
             o.writeWav = sw.find("nothing") == std::string::npos;
@@ -115,6 +122,19 @@ void readCore(const Group &g, Options &o)
             unknown(sw, g);
         }
     }
+}
+
+void readList(const Group &g, Options &o)
+{
+    SwitchReader r(g);
+    while (!r.atEnd()) {
+        const std::string sw = r.next();
+        if (sw == "-input")
+            o.input = pathValue(r, sw);
+        else
+            unknown(sw, g);
+    }
+    o.list = true;
 }
 
 void readAzid(const Group &g, Options &o)
@@ -307,14 +327,18 @@ Options parseOptions(const std::vector<std::string> &words)
             readBoost(g, o);
         else if (g.name == "plugin")
             readPlugin(g, o);
+        else if (g.name == "list")
+            readList(g, o);
         else if (g.name == "profile")
             o.profile = wstool::joinWords(g.words);
         else
             throw UsageError("unknown switch group -" + g.name + "(");
     }
+    if (o.list && o.input.empty())
+        throw UsageError("no disc: -list( -input DISC ) is required");
     if (o.input.empty())
         throw UsageError("no input file: -core( -input FILE ) is required");
-    if (o.mode() != Mode::Measure && o.output.empty())
+    if (o.mode() != Mode::Measure && o.mode() != Mode::List && o.output.empty())
         throw UsageError("no output file: -core( -output FILE ) is required");
     return o;
 }

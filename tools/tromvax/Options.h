@@ -11,7 +11,8 @@ namespace tromvax {
 enum class Mode {
     Decode,  // decode the input to a 16-bit WAV file (-2ch, -6chwav)
     Measure, // decode without writing, log the gain to full scale (-2chnothing, -6chnothing)
-    Extract, // copy one audio substream of a VOB (-payload)
+    Extract, // copy one audio substream of a VOB or a disc title (-payload)
+    List,    // list a disc's titles, chapters and audio tracks (-list()
 };
 
 enum class DynamicRange { AsCoded, Light, Normal, Heavy, Inverse };
@@ -34,7 +35,9 @@ struct Options {
     std::string logPath;
     bool logAppend = false;
     bool payload = false;
-    std::optional<int> substream; // 0x80, 0xA0, 0xC0, ...
+    std::optional<int> substream; // 0x80, 0x88, 0xA0, 0xC0, ...
+    std::optional<int> title;     // -title N of a disc input; the longest when unset
+    bool list = false;            // -list( -input DISC )
     int channels = 2;             // 2 or 6
     bool writeWav = true;         // false for -2chnothing / -6chnothing
 

@@ -3,6 +3,7 @@
 #include "AvLogRoute.h"
 #include "Chain.h"
 #include "CommandLine.h"
+#include "Disc.h"
 #include "Input.h"
 #include "Levels.h"
 #include "Loudness.h"
@@ -76,6 +77,7 @@ public:
     void decode();
     double measure(); // the gain pass, reported; returns the gain
     void extract();
+    void list(std::ostream &out);
 
 private:
     struct Source {
@@ -83,6 +85,11 @@ private:
         std::unique_ptr<Decoder> dec;
     };
     Source open(bool report = true);
+    // The input's demuxer: a file, or a disc's title.
+    std::unique_ptr<Demuxer> demuxer(const std::string &path);
+    // The substream to take: the one asked for, or a disc title's first
+    // audio track.
+    std::optional<int> substream() const;
     void describe(const Source &s);
     ChainPlan plan(bool measuring, double gainDb) const;
     double measureGain(); // the first pass of -g max or -g lufs:T with a WAV output
@@ -96,7 +103,55 @@ private:
     const Options &o_;
     ToolLog &log_;
     std::string inputPath_ = o_.input; // what is decoded: the input, or it with its run-in and run-out
+    std::shared_ptr<Disc> disc_;        // a disc input, once opened
+    const DiscTitle *title_ = nullptr;  // and its title
 };
+
+std::string clockText(double s)
+{
+    const long ms = std::lround(s * 1000);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld.%03ld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    return buf;
+}
+
+std::unique_ptr<Demuxer> Runner::demuxer(const std::string &path)
+{
+    if (path != o_.input || !isDiscPath(o_.input))
+        return std::make_unique<Demuxer>(path, o_.input);
+    if (!disc_) {
+        disc_ = std::make_shared<Disc>(o_.input);
+        title_ = o_.title ? &disc_->title(*o_.title) : &disc_->longestTitle();
+        std::string tracks;
+        char id[8];
+        for (const DiscAudioTrack &a : title_->audio) {
+            std::snprintf(id, sizeof id, "0x%02X", a.id);
+            tracks += std::string(tracks.empty() ? "" : ", ") + id + " " + a.format + " " +
+                      std::to_string(a.channels) + "ch" + (a.language.empty() ? "" : " " + a.language) +
+                      (a.commentary ? " (commentary)" : "");
+        }
+        log_.line("Disc: " + o_.input + ", " + std::to_string(disc_->titles().size()) + " titles");
+        log_.line("Title: " + std::to_string(title_->number) + (o_.title ? "" : " (the longest)") + ", " +
+                  clockText(title_->seconds) + ", " + std::to_string(title_->chapterStarts.size()) + " chapters" +
+                  (title_->angles > 1 ? ", angle 1 of " + std::to_string(title_->angles) : ""));
+        log_.line("Audio tracks: " + (tracks.empty() ? std::string("none listed") : tracks));
+    }
+    return std::make_unique<Demuxer>(std::make_unique<TitleStream>(disc_, title_->number));
+}
+
+std::optional<int> Runner::substream() const
+{
+    if (o_.substream || !title_ || title_->audio.empty())
+        return o_.substream;
+    return title_->audio.front().id;
+}
+
+void Runner::list(std::ostream &out)
+{
+    const Disc disc(o_.input);
+    log_.line("Disc: " + o_.input + ", " + std::to_string(disc.titles().size()) + " titles");
+    out << listText(disc);
+}
 
 // The input of a split part with the audio its span note carries before and
 // after it, in a file beside the output that is never named (where the file
@@ -133,8 +188,8 @@ private:
 Runner::Source Runner::open(bool report)
 {
     Source s;
-    s.dmx = std::make_unique<Demuxer>(inputPath_, o_.input);
-    AVStream *st = s.dmx->selectAudio(o_.substream);
+    s.dmx = demuxer(inputPath_);
+    AVStream *st = s.dmx->selectAudio(substream());
     s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
     if (report)
         describe(s);
@@ -450,12 +505,13 @@ double Runner::measure()
 
 void Runner::extract()
 {
-    Demuxer dmx(o_.input);
-    AVStream *st = dmx.selectAudio(o_.substream);
+    const std::unique_ptr<Demuxer> demuxed = demuxer(o_.input);
+    Demuxer &dmx = *demuxed;
+    AVStream *st = dmx.selectAudio(substream());
     log_.line("Input: " + o_.input);
     log_.line("Format: " + dmx.describe());
     log_.line("Substream: " + dmx.substreamId() + ", " + avcodec_get_name(st->codecpar->codec_id) +
-              (o_.substream ? "" : " (first audio stream)"));
+              (o_.substream ? "" : title_ ? " (the title's first audio track)" : " (chosen automatically)"));
 
     // LPCM is written as a WAV file; every other kind as its own frames.
     const bool pcm = isPcm(st->codecpar->codec_id);
@@ -627,6 +683,9 @@ int run(const std::vector<std::string> &words, std::ostream &out, std::ostream &
             break;
         case Mode::Decode:
             r.decode();
+            break;
+        case Mode::List:
+            r.list(out);
             break;
         }
         const double took = std::chrono::duration<double>(Clock::now() - start).count();

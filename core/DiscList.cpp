@@ -1,0 +1,120 @@
+#include "DiscList.h"
+
+#include "Platform.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace wsjob {
+
+std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
+{
+    QList<DiscTitleInfo> titles;
+    const auto titleOf = [&](const QString &n) -> DiscTitleInfo * {
+        for (DiscTitleInfo &t : titles)
+            if (QString::number(t.number) == n)
+                return &t;
+        return nullptr;
+    };
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList w = line.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool ok = true, ok2 = true;
+        if (w.size() == 5 && w[0] == QLatin1String("title")) {
+            DiscTitleInfo t;
+            t.number = w[1].toInt(&ok);
+            t.seconds = w[2].toDouble(&ok2);
+            if (!ok || !ok2 || t.number < 1)
+                return std::nullopt;
+            titles << t;
+        } else if (w.size() == 4 && w[0] == QLatin1String("chapter")) {
+            DiscTitleInfo *t = titleOf(w[1]);
+            const double start = w[3].toDouble(&ok);
+            if (!t || !ok)
+                return std::nullopt;
+            t->chapterStarts << start;
+        } else if (w.size() == 7 && w[0] == QLatin1String("audio")) {
+            DiscTitleInfo *t = titleOf(w[1]);
+            DiscTrack a;
+            a.id = w[2];
+            a.format = w[3];
+            a.channels = w[4].toInt(&ok);
+            a.language = w[5] == QLatin1String("-") ? QString() : w[5];
+            a.commentary = w[6] == QLatin1String("commentary");
+            if (!t || !ok || !a.id.startsWith(QLatin1String("0x")) || a.id.size() != 4)
+                return std::nullopt;
+            t->tracks << a;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return titles;
+}
+
+std::optional<QList<DiscTitleInfo>> listDisc(const QString &tromvax, const QString &disc, QString *error)
+{
+    const QString program = wsplatform::findProgram(tromvax);
+    if (program.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the tool %1 was not found").arg(tromvax);
+        return std::nullopt;
+    }
+    QProcess p;
+    p.start(program, {QStringLiteral("-list("), QStringLiteral("-input"), disc, QStringLiteral(")")});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+        return std::nullopt;
+    }
+    auto titles = parseDiscList(QString::fromUtf8(p.readAllStandardOutput()));
+    if (!titles && error)
+        *error = QStringLiteral("%1 gave a list that could not be read").arg(tromvax);
+    return titles;
+}
+
+QString titleItem(const DiscTitleInfo &t)
+{
+    const long s = std::lround(t.seconds);
+    const int chapters = int(t.chapterStarts.size());
+    return QStringLiteral("%1  %2:%3:%4  (%5 chapter%6)")
+        .arg(t.number)
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'))
+        .arg(chapters)
+        .arg(chapters == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString trackItem(const DiscTrack &t)
+{
+    const QString kind = t.format == QLatin1String("lpcm")   ? QStringLiteral("LPCM")
+                         : t.format == QLatin1String("mpeg") ? QStringLiteral("MPA")
+                                                             : t.format.toUpper();
+    // 6 channels are 5.1, 2 are 2.0, as players name them.
+    const QString layout = t.channels == 6   ? QStringLiteral("5.1")
+                           : t.channels >= 1 ? QStringLiteral("%1.0").arg(t.channels)
+                                             : QString();
+    QString item = t.id + QStringLiteral("  ") + kind;
+    if (!layout.isEmpty())
+        item += QLatin1Char(' ') + layout;
+    if (!t.language.isEmpty())
+        item += QLatin1Char(' ') + t.language;
+    if (t.commentary)
+        item += QStringLiteral(" (commentary)");
+    return item;
+}
+
+QList<DiscTitleInfo> titlesByLength(const QList<DiscTitleInfo> &titles, double minSeconds)
+{
+    QList<DiscTitleInfo> out;
+    for (const DiscTitleInfo &t : titles)
+        if (t.seconds > minSeconds)
+            out << t;
+    std::stable_sort(out.begin(), out.end(),
+                     [](const DiscTitleInfo &a, const DiscTitleInfo &b) { return a.seconds > b.seconds; });
+    return out;
+}
+
+} // namespace wsjob

@@ -1,0 +1,44 @@
+// The titles and audio tracks of a DVD-Video disc, as `tromvax -list( -input
+// DISC )` prints them, and the texts the window's Title and substream combos
+// show for them ("1  1:52:10  (8 chapters)", "0x81  AC3 2.0 en (commentary)").
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace wsjob {
+
+struct DiscTrack {
+    QString id;       // "0x80"
+    QString format;   // "ac3", "dts", "lpcm", "mpeg"
+    int channels = 0;
+    QString language; // "en", empty when the disc sets none
+    bool commentary = false;
+};
+
+struct DiscTitleInfo {
+    int number = 0;
+    double seconds = 0;
+    QList<double> chapterStarts; // seconds from the title's start
+    QList<DiscTrack> tracks;     // in the disc's order
+};
+
+// Reads the list; nothing when a line is not of the list's form.
+std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text);
+
+// Runs `tromvax -list( -input DISC )` (the tool found as the job finds it)
+// and reads its answer; nothing with `error` set when it fails.
+std::optional<QList<DiscTitleInfo>> listDisc(const QString &tromvax, const QString &disc, QString *error = nullptr);
+
+// "1  1:52:10  (8 chapters)": the number first, so the job reads it.
+QString titleItem(const DiscTitleInfo &t);
+// "0x80  AC3 5.1 en", "0x81  AC3 2.0 en (commentary)", "0x89  DTS 5.1 de":
+// the ID first, as in the substream combo's other items.
+QString trackItem(const DiscTrack &t);
+// The titles in the order a drop lists them: the longest first, then the
+// others longer than `minSeconds`, longest first.
+QList<DiscTitleInfo> titlesByLength(const QList<DiscTitleInfo> &titles, double minSeconds = 60);
+
+} // namespace wsjob
