@@ -26,7 +26,7 @@ std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
             DiscTitleInfo t;
             t.number = w[1].toInt(&ok);
             t.seconds = w[2].toDouble(&ok2);
-            if (!ok || !ok2 || t.number < 1)
+            if (!ok || !ok2 || t.number < 0)
                 return std::nullopt;
             titles << t;
         } else if (w.size() == 4 && w[0] == QLatin1String("chapter")) {

@@ -1,6 +1,9 @@
 // The titles and audio tracks of a DVD-Video disc, as `tromvax -list( -input
 // DISC )` prints them, and the texts the window's Title and substream combos
 // show for them ("1  1:52:10  (8 chapters)", "0x81  AC3 2.0 en (commentary)").
+// For a VOB the list is one title numbered 0 holding the streams present,
+// in the order of the automatic choice (the first is the one the job takes
+// without a substream): what the batch window's column and combo show.
 #pragma once
 
 #include <QList>

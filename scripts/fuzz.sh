@@ -54,6 +54,13 @@ if [ -z "${FUZZ_TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
 fi
 [ -z "${FUZZ_TMPDIR:-}" ] || export TMPDIR=$FUZZ_TMPDIR
 
+# AddressSanitizer keeps every distinct allocation stack for its reports;
+# over millions of inputs through Qt that store alone grows by gigabytes and
+# trips the memory limit. Short allocation stacks keep it flat; run a
+# finding's input through its program again (build-fuzz/fuzz/fuzz_TARGET
+# FILE) for full stacks.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=2}
+
 summary=()
 found=0
 for t in "${targets[@]}"; do

@@ -154,9 +154,21 @@ TEST(DiscConversion, TitleAndTrackItems)
                                   QStringLiteral("0x8C  DTS 2.0 de")}));
     EXPECT_EQ(wsjob::titlesByLength(*titles, 5).value(0).number, 1);
     EXPECT_TRUE(wsjob::titlesByLength(*titles).isEmpty()); // none longer than a minute
-    const auto bad = wsjob::listDisc(wstest::binDir() + QStringLiteral("/tromvax"), disc().title1, &error);
-    EXPECT_FALSE(bad);
-    EXPECT_TRUE(error.contains(QStringLiteral("not a DVD-Video disc"))) << error.toStdString();
+    // A VOB: its streams as title 0, the automatic choice first (stream
+    // number 0's AC3 before the MPEG audio whose packet comes first).
+    const QString vob = QFileInfo(disc().title1).dir().filePath(QStringLiteral("auto.vob"));
+    ASSERT_TRUE(wstest::ffmpeg({QStringLiteral("-i"), disc().title1, QStringLiteral("-map"), QStringLiteral("0:v"),
+                                QStringLiteral("-map"), QStringLiteral("0:i:0x1c3"), QStringLiteral("-map"), QStringLiteral("0:i:0x81"),
+                                QStringLiteral("-c"), QStringLiteral("copy"), QStringLiteral("-f"), QStringLiteral("vob"), vob}));
+    const auto streams = wsjob::listDisc(wstest::binDir() + QStringLiteral("/tromvax"), vob, &error);
+    ASSERT_TRUE(streams) << error.toStdString();
+    ASSERT_EQ(streams->size(), 1);
+    items.clear();
+    for (const wsjob::DiscTrack &t : streams->at(0).tracks)
+        items << wsjob::trackItem(t);
+    EXPECT_EQ(items, QStringList({QStringLiteral("0x80  AC3 2.0"), QStringLiteral("0xC0  MPA 2.0")}));
+    EXPECT_FALSE(wsjob::listDisc(wstest::binDir() + QStringLiteral("/tromvax"), vob + QStringLiteral(".none"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot open"))) << error.toStdString();
 }
 
 // Sources that end inside a frame convert all their complete frames (ffmpeg

@@ -8,7 +8,7 @@ std::string helpText()
 
 usage: tromvax -core( SWITCHES ) [-azid( ... )] [-ota( ... )] [-ssrc( ... )]
                [-boost( ... )] [-plugin( ... )] [-profile( TEXT )]
-       tromvax -list( -input DISC )
+       tromvax -list( -input DISC|VOB )
        tromvax --help
        tromvax --version
 
@@ -48,7 +48,7 @@ Three kinds of run, and a disc's list:
                "not reached (...)" or "lowers the gain to +8.8dB (...)".
                Silence, or audio shorter than 0.4 s, has nothing above the
                -70 LUFS gate and gives +0.0dB. The gain is at most +40.0dB.
-  list         -list( -input DISC )
+  list         -list( -input DISC|VOB )
                Prints the disc's titles, chapters and audio tracks, one per
                line, words separated by one blank:
                  title N SECONDS CHAPTERS TRACKS
@@ -57,6 +57,9 @@ Three kinds of run, and a disc's list:
                FORMAT is ac3, dts, lpcm or mpeg; LANGUAGE the disc's
                two-letter code or "-"; ROLE "commentary" (the director's
                comments) or "-". Titles and tracks in the disc's order.
+               For a VOB (or any other file): one "title 0" with the audio
+               streams present, in the order of the automatic choice (the
+               first is the one taken without -substream).
   decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
                       [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
                       [-plugin( ... )] [-profile( ... )] [-ota( ... )]

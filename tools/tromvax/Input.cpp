@@ -332,7 +332,20 @@ bool Demuxer::next(AVPacket *pkt)
     }
 }
 
-std::string Demuxer::substreamId() const
+std::vector<const AVStream *> Demuxer::audioByChoice() const
+{
+    std::vector<const AVStream *> out;
+    for (unsigned i = 0; i < ctx_->nb_streams; ++i)
+        if (ctx_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+            ctx_->streams[i]->codecpar->codec_id != AV_CODEC_ID_NONE)
+            out.push_back(ctx_->streams[i]);
+    std::stable_sort(out.begin(), out.end(), [](const AVStream *a, const AVStream *b) { return betterAutomatic(a, b); });
+    return out;
+}
+
+std::string Demuxer::substreamId() const { return substreamIdOf(audio_); }
+
+std::string substreamIdOf(const AVStream *audio_)
 {
     int id = audio_->id;
     if (id >= 0x1C0 && id <= 0x1DF)

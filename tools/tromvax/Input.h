@@ -57,6 +57,9 @@ public:
     // The DVD substream ID of the chosen stream ("0x80"); for a stream that
     // carries none (a plain AC3 file), the ID its kind has on a DVD.
     std::string substreamId() const;
+    // The audio streams in the order of the automatic choice: the first is
+    // the one selectAudio() takes without an ID.
+    std::vector<const AVStream *> audioByChoice() const;
 
     // First audio presentation time minus first video presentation time, in
     // milliseconds; 0 without video. Valid after the last packet was read.
@@ -161,6 +164,9 @@ private:
     std::exception_ptr failure_;
     std::thread worker_;
 };
+
+// The DVD substream ID of a stream ("0x80"), as Demuxer::substreamId().
+std::string substreamIdOf(const AVStream *stream);
 
 using wstool::layoutName;
 

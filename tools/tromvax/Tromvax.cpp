@@ -148,9 +148,29 @@ std::optional<int> Runner::substream() const
 
 void Runner::list(std::ostream &out)
 {
-    const Disc disc(o_.input);
-    log_.line("Disc: " + o_.input + ", " + std::to_string(disc.titles().size()) + " titles");
-    out << listText(disc);
+    if (isDiscPath(o_.input)) {
+        const Disc disc(o_.input);
+        log_.line("Disc: " + o_.input + ", " + std::to_string(disc.titles().size()) + " titles");
+        out << listText(disc);
+        return;
+    }
+    // A VOB (or any other file): its audio streams as title 0, in the order
+    // of the automatic choice, with what the file itself tells.
+    Demuxer dmx(o_.input);
+    const auto streams = dmx.audioByChoice();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", dmx.durationSeconds());
+    out << "title 0 " << seconds << " 0 " << streams.size() << "\n";
+    for (const AVStream *st : streams) {
+        const AVCodecID c = st->codecpar->codec_id;
+        const std::string format = c == AV_CODEC_ID_AC3 || c == AV_CODEC_ID_EAC3 ? "ac3"
+                                   : c == AV_CODEC_ID_DTS                    ? "dts"
+                                   : c == AV_CODEC_ID_PCM_DVD                ? "lpcm"
+                                   : c == AV_CODEC_ID_MP1 || c == AV_CODEC_ID_MP2 || c == AV_CODEC_ID_MP3 ? "mpeg"
+                                                                                                           : avcodec_get_name(c);
+        out << "audio 0 " << substreamIdOf(st) << " " << format << " " << st->codecpar->ch_layout.nb_channels
+            << " - -\n";
+    }
 }
 
 // The input of a split part with the audio its span note carries before and
