@@ -46,6 +46,10 @@ struct Options {
                                                 "0x80 (AC3), 0xA0 (LPCM) or 0xC0 (MPEG audio); by default the "
                                                 "first audio stream."),
                                  QStringLiteral("id")};
+    QCommandLineOption title{QStringLiteral("title"),
+                             QStringLiteral("With --convert of a disc (a VIDEO_TS folder, the folder holding one, "
+                                            "or an .iso image): the title to take, from 1; by default the longest."),
+                             QStringLiteral("n")};
     QCommandLineOption batch{QStringLiteral("batch"),
                              QStringLiteral("Open the batch window, with the files given after the options in its "
                                             "list.")};
@@ -108,6 +112,7 @@ int main(int argc, char **argv)
     parser.addOption(o.output);
     parser.addOption(o.overwrite);
     parser.addOption(o.substream);
+    parser.addOption(o.title);
     parser.addOption(o.batch);
     // Qt's standard options ("-platform offscreen", "-style fusion", ...) are
     // taken here too, so the application object can act on them.
@@ -138,6 +143,15 @@ int main(int argc, char **argv)
         request.output = parser.value(o.output);
         request.overwrite = parser.isSet(o.overwrite);
         request.substream = parser.value(o.substream);
+        if (parser.isSet(o.title)) {
+            bool number = false;
+            request.title = parser.value(o.title).toInt(&number);
+            if (!number || request.title < 1) {
+                std::fprintf(stderr, "wavesmithy: --title takes a title number from 1, not \"%s\".\n",
+                             qPrintable(parser.value(o.title)));
+                return 2;
+            }
+        }
         return wsjob::runHeadless(request, out, err);
     }
 
