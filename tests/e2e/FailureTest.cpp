@@ -71,6 +71,19 @@ TEST_F(BadSource, EmptyFilesOfEveryKind)
     }
 }
 
+// A source cut inside a frame converts its whole frames (DiscConvertTest);
+// one cut inside its first frame has none.
+TEST_F(BadSource, Ac3CutInsideItsFirstFrame)
+{
+    const QString good = stereoAc3(box);
+    ASSERT_FALSE(good.isEmpty());
+    const QByteArray bytes = readFile(good);
+    // 192 kbit/s at 48 kHz: 768-byte frames; cut 300 bytes into the first.
+    const QString src = box.path(QStringLiteral("cut.ac3"));
+    ASSERT_TRUE(writeFile(src, bytes.left(300)));
+    expectCleanFailure(box, src);
+}
+
 TEST_F(BadSource, RandomBytesBehindAKnownExtension)
 {
     for (const char *name : {"noise.ac3", "noise.wav", "noise.mp3"}) {
