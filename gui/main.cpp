@@ -42,9 +42,9 @@ struct Options {
                                                 "conversion stops)."),
                                  };
     QCommandLineOption substream{QStringLiteral("substream"),
-                                 QStringLiteral("With --convert of a VOB: the audio substream to take, such as "
-                                                "0x80 (AC3), 0xA0 (LPCM) or 0xC0 (MPEG audio); by default the "
-                                                "first audio stream."),
+                                 QStringLiteral("With --convert of a VOB or a disc: the audio substream to take, "
+                                                "such as 0x80 (AC3), 0x88 (DTS), 0xA0 (LPCM) or 0xC0 (MPEG audio); "
+                                                "by default DVD audio stream number 0."),
                                  QStringLiteral("id")};
     QCommandLineOption title{QStringLiteral("title"),
                              QStringLiteral("With --convert of a disc (a VIDEO_TS folder, the folder holding one, "
