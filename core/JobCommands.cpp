@@ -154,7 +154,7 @@ ToolCommand joinCommand(const JobSettings &s, const JobFiles &f)
     c.word(QStringLiteral("-logfilea")).path(s.logPath);
     // An .m4a output is tagged with the source's name, unless the name would read as a group mark.
     if (const QString title = QFileInfo(s.input).completeBaseName();
-        s.output.endsWith(QLatin1String(".m4a"), Qt::CaseInsensitive) && title != QLatin1String(")") &&
+        s.mpeg4Output() && title != QLatin1String(")") &&
         !(title.startsWith(QLatin1Char('-')) && title.endsWith(QLatin1Char('('))))
         c.word(QStringLiteral("-title")).path(title);
     return c.word(QStringLiteral(")")).words(kProfile);

@@ -18,7 +18,9 @@ constexpr double kMaxResampleRate = 384000;
 
 } // namespace
 
-bool JobSettings::mpeg4Output() const { return output.right(4).toLower() == QLatin1String(".m4a"); }
+bool isMpeg4Name(const QString &output) { return output.endsWith(QLatin1String(".m4a"), Qt::CaseInsensitive); }
+
+bool JobSettings::mpeg4Output() const { return isMpeg4Name(output); }
 
 bool JobSettings::vobSource() const { return input.right(4).toLower() == QLatin1String(".vob"); }
 

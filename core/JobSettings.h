@@ -90,6 +90,9 @@ JobSettings readJobSettings(const ws::OptionModel &options);
 // folder, or a name ending in ".iso".
 bool isDiscInput(const QString &input);
 
+// Whether an output name asks for MPEG-4 audio: it ends in ".m4a", any case.
+bool isMpeg4Name(const QString &output);
+
 // The title number at the start of the Title combo's text ("2  0:45:10
 // (6 chapters)" or "2"); 0 (the longest) for anything else.
 int titleNumber(const QString &text);

@@ -435,7 +435,7 @@ void OptionModel::InputFile_Change()
 void OptionModel::OutputFile_Change()
 {
     // A WAVE header and an ADIF header have no place in an MPEG-4 file.
-    const bool mpeg4 = lowerTail(text(QStringLiteral("OutputFile")), 4) == QLatin1String(".m4a");
+    const bool mpeg4 = wsjob::isMpeg4Name(text(QStringLiteral("OutputFile")));
     setEnabled(control(QStringLiteral("addriff")), !mpeg4);
     setEnabled(control(QStringLiteral("aacmore"), 0), !mpeg4);
 }

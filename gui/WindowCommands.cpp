@@ -1,6 +1,7 @@
 #include "WindowCommands.h"
 
 #include "FileDialogs.h"
+#include "JobSettings.h"
 #include "ControlError.h"
 #include "DesktopLinks.h"
 #include "OptionModel.h"
@@ -74,14 +75,13 @@ void WindowCommands::OutputFile_DblClick()
     Control &output = options_.control(QStringLiteral("OutputFile"));
     dialogs_.Filter(kOutputFilter);
     dialogs_.FileName(output.text);
-    const auto isMpeg4 = [](const QString &name) { return name.right(4).toLower() == QLatin1String(".m4a"); };
-    dialogs_.FilterIndex(isMpeg4(output.text) ? 2 : 1);
+    dialogs_.FilterIndex(wsjob::isMpeg4Name(output.text) ? 2 : 1);
     if (!show(true))
         return;
     // The name's extension follows the kind of file chosen.
     QString name = dialogs_.FileName();
     const QString ext = dialogs_.FilterIndex() == 2 ? QStringLiteral(".m4a") : QStringLiteral(".aac");
-    if (name.right(4).toLower() == QLatin1String(".aac") || isMpeg4(name))
+    if (name.endsWith(QLatin1String(".aac"), Qt::CaseInsensitive) || wsjob::isMpeg4Name(name))
         name.chop(4);
     options_.setText(output, name + ext);
     options_.setOutputChosen(true);

@@ -1,6 +1,7 @@
 #include "OptionBatchHost.h"
 
 #include "JobPipeline.h"
+#include "JobSettings.h"
 #include "OptionModel.h"
 
 using ws::Control;
@@ -23,7 +24,7 @@ void OptionBatchHost::setOutputFile(const QString &path)
     // MPEG-4 audio when that ends in ".m4a", else ADTS.
     Control &output = options_.control(QStringLiteral("OutputFile"));
     QString name = path;
-    if (output.text.right(4).toLower() == QLatin1String(".m4a") && name.right(4).toLower() == QLatin1String(".aac"))
+    if (wsjob::isMpeg4Name(output.text) && name.endsWith(QLatin1String(".aac"), Qt::CaseInsensitive))
         name = name.chopped(3) + QStringLiteral("m4a");
     options_.setText(output, name);
 }
