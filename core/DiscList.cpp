@@ -10,6 +10,10 @@
 
 namespace wsjob {
 
+namespace {
+constexpr double kMaxSeconds = 86400;
+}
+
 std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
 {
     QList<DiscTitleInfo> titles;
@@ -26,13 +30,16 @@ std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
             DiscTitleInfo t;
             t.number = w[1].toInt(&ok);
             t.seconds = w[2].toDouble(&ok2);
-            if (!ok || !ok2 || t.number < 0)
+            // A disc numbers its titles 1 to 99 (a VOB's streams are title 0);
+            // a length beyond a day is no title's.
+            if (!ok || !ok2 || t.number < 0 || t.number > 99 || !(t.seconds >= 0 && t.seconds < kMaxSeconds) ||
+                titleOf(w[1]))
                 return std::nullopt;
             titles << t;
         } else if (w.size() == 4 && w[0] == QLatin1String("chapter")) {
             DiscTitleInfo *t = titleOf(w[1]);
             const double start = w[3].toDouble(&ok);
-            if (!t || !ok)
+            if (!t || !ok || !(start >= 0 && start < kMaxSeconds))
                 return std::nullopt;
             t->chapterStarts << start;
         } else if (w.size() == 7 && w[0] == QLatin1String("audio")) {
@@ -43,7 +50,8 @@ std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
             a.channels = w[4].toInt(&ok);
             a.language = w[5] == QLatin1String("-") ? QString() : w[5];
             a.commentary = w[6] == QLatin1String("commentary");
-            if (!t || !ok || !a.id.startsWith(QLatin1String("0x")) || a.id.size() != 4)
+            if (!t || !ok || a.channels < 0 || a.channels > 8 || !a.id.startsWith(QLatin1String("0x")) ||
+                a.id.size() != 4)
                 return std::nullopt;
             t->tracks << a;
         } else {
@@ -53,25 +61,101 @@ std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text)
     return titles;
 }
 
-std::optional<QList<DiscTitleInfo>> listDisc(const QString &tromvax, const QString &disc, QString *error)
+namespace {
+
+QStringList listArguments(const QString &disc)
 {
-    const QString program = wsplatform::findProgram(tromvax);
-    if (program.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("the tool %1 was not found").arg(tromvax);
-        return std::nullopt;
-    }
-    QProcess p;
-    p.start(program, {QStringLiteral("-list("), QStringLiteral("-input"), disc, QStringLiteral(")")});
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    return {QStringLiteral("-list("), QStringLiteral("-input"), disc, QStringLiteral(")")};
+}
+
+// The answer of a listing that has ended.
+std::optional<QList<DiscTitleInfo>> readAnswer(QProcess &p, const QString &tromvax, QString *error)
+{
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        if (error) {
+            *error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed().section(QLatin1Char('\n'), -1);
+            if (error->isEmpty())
+                *error = QStringLiteral("%1 could not list it").arg(tromvax);
+        }
         return std::nullopt;
     }
     auto titles = parseDiscList(QString::fromUtf8(p.readAllStandardOutput()));
     if (!titles && error)
         *error = QStringLiteral("%1 gave a list that could not be read").arg(tromvax);
     return titles;
+}
+
+QString notFound(const QString &tromvax) { return QStringLiteral("the tool %1 was not found").arg(tromvax); }
+
+} // namespace
+
+std::optional<QList<DiscTitleInfo>> listDisc(const QString &tromvax, const QString &disc, QString *error)
+{
+    const QString program = wsplatform::findProgram(tromvax);
+    if (program.isEmpty()) {
+        if (error)
+            *error = notFound(tromvax);
+        return std::nullopt;
+    }
+    QProcess p;
+    wsplatform::setUpToolProcess(p, 0x20);
+    p.start(program, listArguments(disc));
+    if (!p.waitForFinished(60000)) {
+        if (error)
+            *error = QStringLiteral("%1 did not answer").arg(tromvax);
+        return std::nullopt;
+    }
+    return readAnswer(p, tromvax, error);
+}
+
+DiscLister::DiscLister(QObject *parent) : QObject(parent) {}
+
+DiscLister::~DiscLister() { cancel(); }
+
+void DiscLister::cancel()
+{
+    if (!process_)
+        return;
+    QProcess *p = process_;
+    process_ = nullptr;
+    p->disconnect(this);
+    if (p->state() != QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished(2000);
+    }
+    delete p;
+}
+
+void DiscLister::start(const QString &tromvax, const QString &disc)
+{
+    cancel();
+    const QString program = wsplatform::findProgram(tromvax);
+    if (program.isEmpty()) {
+        emit failed(disc, notFound(tromvax));
+        return;
+    }
+    auto *p = new QProcess;
+    process_ = p;
+    wsplatform::setUpToolProcess(*p, 0x20);
+    connect(p, &QProcess::finished, this, [this, p, tromvax, disc] {
+        QString error;
+        const auto titles = readAnswer(*p, tromvax, &error);
+        process_ = nullptr;
+        p->deleteLater();
+        if (titles)
+            emit listed(disc, *titles);
+        else
+            emit failed(disc, error);
+    });
+    connect(p, &QProcess::errorOccurred, this, [this, p, disc](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart)
+            return;
+        const QString why = p->errorString();
+        process_ = nullptr;
+        p->deleteLater();
+        emit failed(disc, why);
+    });
+    p->start(program, listArguments(disc));
 }
 
 QString titleItem(const DiscTitleInfo &t)

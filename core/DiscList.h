@@ -7,9 +7,12 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <optional>
+
+class QProcess;
 
 namespace wsjob {
 
@@ -34,6 +37,26 @@ std::optional<QList<DiscTitleInfo>> parseDiscList(const QString &text);
 // Runs `tromvax -list( -input DISC )` (the tool found as the job finds it)
 // and reads its answer; nothing with `error` set when it fails.
 std::optional<QList<DiscTitleInfo>> listDisc(const QString &tromvax, const QString &disc, QString *error = nullptr);
+
+// The same run without waiting: the window stays live while a slow drive or
+// a large VOB is read. Starting again abandons the listing still running.
+class DiscLister : public QObject {
+    Q_OBJECT
+public:
+    explicit DiscLister(QObject *parent = nullptr);
+    ~DiscLister() override;
+    void start(const QString &tromvax, const QString &disc);
+    void cancel();
+    bool isRunning() const { return process_ != nullptr; }
+
+signals:
+    // `disc` is the input as given to start().
+    void listed(const QString &disc, const QList<wsjob::DiscTitleInfo> &titles);
+    void failed(const QString &disc, const QString &error);
+
+private:
+    QProcess *process_ = nullptr;
+};
 
 // "1  1:52:10  (8 chapters)": the number first, so the job reads it.
 QString titleItem(const DiscTitleInfo &t);

@@ -7,6 +7,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <optional>
 
 #include <stdexcept>
@@ -25,7 +26,11 @@ QString lowerTail(const QString &text, int n) { return text.right(n).toLower(); 
 
 } // namespace
 
-OptionModel::OptionModel(QObject *parent) : QObject(parent) { createControls(); }
+OptionModel::OptionModel(QObject *parent) : QObject(parent)
+{
+    createControls();
+    substreamIds_ = control(QStringLiteral("substream")).items;
+}
 
 OptionModel::~OptionModel() = default;
 
@@ -154,6 +159,14 @@ void OptionModel::setVisible(Control &c, bool visible)
     if (c.visible == visible)
         return;
     c.visible = visible;
+    changed(c);
+}
+
+void OptionModel::setItems(Control &c, const QStringList &items)
+{
+    if (c.items == items)
+        return;
+    c.items = items;
     changed(c);
 }
 
@@ -419,7 +432,9 @@ void OptionModel::InputFile_Change()
         discInput_ = disc;
         emit discTitleChanged();
     }
-    // A new input starts with the longest title until one is chosen.
+    // A new input starts with the longest title until one is chosen, and
+    // offers every substream until it is listed.
+    discListing_.clear();
     setDiscTitle(QString());
     if (lowerTail(input, 4) == QLatin1String(".vob") || disc) {
         setVisible(substream, true);
@@ -445,7 +460,56 @@ void OptionModel::setDiscTitle(const QString &title)
     if (discTitle_ == title)
         return;
     discTitle_ = title;
+    offerTracks();
     emit discTitleChanged();
+}
+
+void OptionModel::setDiscListing(const QList<wsjob::DiscTitleInfo> &titles)
+{
+    discListing_ = titles;
+    QString chosen = discTitle_;
+    if (discInput_ && !titles.isEmpty()) {
+        // The chosen title as listed now, else the longest.
+        const int wanted = wsjob::titleNumber(discTitle_);
+        const auto found = std::find_if(titles.begin(), titles.end(),
+                                        [&](const wsjob::DiscTitleInfo &t) { return wanted > 0 && t.number == wanted; });
+        chosen = wsjob::titleItem(found != titles.end() ? *found : wsjob::titlesByLength(titles, -1).first());
+    }
+    discTitle_ = chosen;
+    offerTracks();
+    emit discTitleChanged();
+}
+
+QStringList OptionModel::discTitleItems() const
+{
+    QStringList items;
+    if (discInput_)
+        for (const wsjob::DiscTitleInfo &t : discListing_)
+            items << wsjob::titleItem(t);
+    return items;
+}
+
+void OptionModel::offerTracks()
+{
+    const int number = discInput_ ? wsjob::titleNumber(discTitle_) : 0;
+    const auto title = std::find_if(discListing_.begin(), discListing_.end(),
+                                    [&](const wsjob::DiscTitleInfo &t) { return t.number == number; });
+    QStringList items;
+    if (title != discListing_.end())
+        for (const wsjob::DiscTrack &t : title->tracks)
+            items << wsjob::trackItem(t);
+    const bool listed = !items.isEmpty();
+    Control &substream = control(QStringLiteral("substream"));
+    setItems(substream, listed ? items : substreamIds_);
+    // A chosen ID the title has is shown with its facts; one it lacks goes
+    // back to the automatic choice.
+    const QString id = substream.text.left(4);
+    if (!listed || !id.startsWith(QLatin1String("0x")))
+        return;
+    for (const QString &item : items)
+        if (item.left(4).compare(id, Qt::CaseInsensitive) == 0)
+            return setText(substream, item);
+    setText(substream, designText(substream));
 }
 
 void OptionModel::TempFolder_LostFocus()

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Control.h"
+#include "DiscList.h"
 #include "ToolCommand.h"
 
 #include <QHash>
@@ -46,6 +47,7 @@ public:
     void pickItem(Control &c, const QString &itemText); // the same by text; false match does nothing
     void setEnabled(Control &c, bool enabled);
     void setVisible(Control &c, bool visible);
+    void setItems(Control &c, const QStringList &items);
     void setCaption(Control &c, const QString &caption);
     void setForeColor(Control &c, Colour colour);
     void setBackColor(Control &c, Colour colour);
@@ -62,6 +64,14 @@ public:
     const QString &discTitle() const { return discTitle_; }
     void setDiscTitle(const QString &title);
     bool discInput() const { return discInput_; }
+    // The titles and audio tracks of the current disc or VOB input as the
+    // transcoder listed them (a VOB is title 0); empty until listed. A
+    // listing puts the title's tracks, with their facts, in the substream
+    // combo and picks the longest title unless the chosen one is listed.
+    const QList<wsjob::DiscTitleInfo> &discListing() const { return discListing_; }
+    void setDiscListing(const QList<wsjob::DiscTitleInfo> &titles);
+    // The Title combo's items, in the disc's order.
+    QStringList discTitleItems() const;
 
     // Window-level state used by the file pickers and the settings store.
     bool outputChosen() const { return outputChosen_; }
@@ -118,7 +128,7 @@ public:
 signals:
     // Any property of the control changed; widgets refresh from it.
     void controlChanged(ws::Control *control);
-    // The disc title or whether the input is a disc changed.
+    // The disc title, the listing or whether the input is a disc changed.
     void discTitleChanged();
 
 private:
@@ -126,6 +136,8 @@ private:
     Control &add(Control c);
     void runClickHandler(Control &c);
     void changed(Control &c) { emit controlChanged(&c); }
+    // The substream combo's items for the listed title (all IDs when none).
+    void offerTracks();
     void appendPair(wsjob::SwitchList &out, const Control &sw, const Control &val) const;
 
     // The stored record's text for each saved value, in stored order;
@@ -140,6 +152,8 @@ private:
     bool cancelError_ = false;
     QString discTitle_;
     bool discInput_ = false;
+    QList<wsjob::DiscTitleInfo> discListing_;
+    QStringList substreamIds_; // the substream combo's items without a listing
 };
 
 // The settings store of the platform: organisation "Orvelle", application

@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,6 +40,7 @@
 #include <QStyle>
 #include <QSettings>
 #include <QStyleOptionGroupBox>
+#include <QTimer>
 #include <QValidator>
 #include <QVBoxLayout>
 
@@ -158,6 +160,29 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("Wavesmithy v0.51"));
     nameComboBoxesByTheirCaption();
 
+    // The title of a disc input: no stored record of its own, so no control.
+    title_ = new QComboBox;
+    title_->setObjectName(QStringLiteral("Title"));
+    title_->setAccessibleName(QStringLiteral("Title"));
+    title_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    title_->setPlaceholderText(QStringLiteral("the longest"));
+    connect(title_, &QComboBox::activated, this, [this](int item) { model_->setDiscTitle(title_->itemText(item)); });
+    lister_ = new wsjob::DiscLister(this);
+    listTimer_ = new QTimer(this);
+    listTimer_->setSingleShot(true);
+    listTimer_->setInterval(300);
+    connect(listTimer_, &QTimer::timeout, this, &MainWindow::listInput);
+    connect(lister_, &wsjob::DiscLister::listed, this, [this](const QString &input, const QList<wsjob::DiscTitleInfo> &t) {
+        if (input == model_->text(QStringLiteral("InputFile")))
+            model_->setDiscListing(t);
+    });
+    connect(lister_, &wsjob::DiscLister::failed, this, [this](const QString &input, const QString &error) {
+        // A VOB keeps every substream on offer; a disc says why it has no titles.
+        if (input == model_->text(QStringLiteral("InputFile")) && model_->discInput())
+            model_->setCaption(model_->control(QStringLiteral("Status")),
+                               QStringLiteral("The titles of %1 could not be listed: %2").arg(input, error));
+    });
+
     for (const auto &c : model_->controls()) {
         QWidget *widget = createWidget(*c);
         widget->setObjectName(c->key());
@@ -169,12 +194,18 @@ MainWindow::MainWindow(QWidget *parent)
     for (const auto &c : model_->controls())
         refresh(c.get());
     connect(model_.get(), &OptionModel::controlChanged, this, &MainWindow::refresh);
+    connect(model_.get(), &OptionModel::discTitleChanged, this, &MainWindow::refreshTitle);
+    connect(model_.get(), &OptionModel::controlChanged, this, [this](Control *c) {
+        if (c->name == QLatin1String("InputFile") || c->name == QLatin1String("Tromvax"))
+            listTimer_->start();
+    });
 
     // Stored options settle the window before it is shown; restoring a value
     // runs its handlers, and the widgets follow through controlChanged.
     const auto store = openUserSettings();
     model_->loadSettings(*store);
     dialogs_->CancelError(model_->cancelError());
+    refreshTitle();
 
     commands_ = std::make_unique<WindowCommands>(*model_, *dialogs_, this);
     connect(this, &MainWindow::runRequested, this, [this] { Command2_Click(); });
@@ -202,6 +233,41 @@ MainWindow::MainWindow(QWidget *parent)
     if (const QScreen *screen = this->screen())
         size = size.boundedTo(screen->availableSize());
     resize(size);
+}
+
+void MainWindow::refreshTitle()
+{
+    if (tearingDown_)
+        return;
+    const QStringList items = model_->discTitleItems();
+    {
+        const QSignalBlocker quiet(title_);
+        QStringList shown;
+        for (int i = 0; i < title_->count(); ++i)
+            shown << title_->itemText(i);
+        if (shown != items) {
+            title_->clear();
+            title_->addItems(items);
+        }
+        title_->setCurrentIndex(int(items.indexOf(model_->discTitle())));
+    }
+    title_->setEnabled(!items.isEmpty());
+    title_->setVisible(model_->discInput());
+    titleCaption_->setVisible(model_->discInput());
+}
+
+bool MainWindow::listingPending() const { return listTimer_->isActive() || lister_->isRunning(); }
+
+void MainWindow::listInput()
+{
+    // A disc, or a VOB, whose titles and tracks the transcoder can tell.
+    const QString input = model_->text(QStringLiteral("InputFile"));
+    const bool vob = input.endsWith(QLatin1String(".vob"), Qt::CaseInsensitive) && QFileInfo(input).isFile();
+    if (!model_->discInput() && !vob) {
+        lister_->cancel();
+        return;
+    }
+    lister_->start(model_->text(QStringLiteral("Tromvax")), input);
 }
 
 MainWindow::~MainWindow()
@@ -390,6 +456,15 @@ void MainWindow::refresh(Control *c)
     }
     case Kind::ComboBox: {
         auto *combo = static_cast<QComboBox *>(widget);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i)
+            shown << combo->itemText(i);
+        if (shown != c->items) {
+            const QSignalBlocker quiet(combo);
+            combo->clear();
+            combo->addItems(c->items);
+            combo->setEditText(c->text);
+        }
         if (combo->currentText() != c->text) {
             const int item = combo->findText(c->text, Qt::MatchExactly | Qt::MatchCaseSensitive);
             if (item >= 0)
@@ -557,6 +632,12 @@ void MainWindow::buildLayout()
         int r = 0;
         loc->addWidget(place(w("Label2")), r, 0);
         loc->addWidget(place(w("InputFile")), r++, 1, 1, 2);
+        // The title of a disc, shown only for a disc.
+        auto *titleCaption = new QLabel(QStringLiteral("Title"));
+        titleCaption->setBuddy(title_);
+        titleCaption_ = titleCaption;
+        loc->addWidget(titleCaption, r, 0);
+        loc->addWidget(place(title_), r++, 1, Qt::AlignLeft);
         // Shown only for a VOB input; its row takes no room while hidden.
         QWidget *substream = w("substream");
         substream->setMinimumWidth(substream->fontMetrics().horizontalAdvance(QStringLiteral("SubStream ID")) +

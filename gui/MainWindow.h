@@ -16,6 +16,8 @@
 #include <vector>
 
 class QButtonGroup;
+class QComboBox;
+class QTimer;
 class QLabel;
 class QProgressBar;
 
@@ -76,6 +78,8 @@ public:
     void openBatch(const QStringList &files);
     // The batch window, once it has been opened (nullptr before).
     wsbatch::BatchWindow *batchWindow() const { return batch_.get(); }
+    // The input's titles and tracks are still being read.
+    bool listingPending() const;
 
 signals:
     // Requests that the job and file-selection code answers.
@@ -110,6 +114,10 @@ private:
     QString spokenName(const Control &c) const;
     void setTabOrderFromLayout();
     QWidget *w(const char *name, int index = -1) const;
+    // The Title combo follows the model's disc title and listing; the
+    // listing is read anew (after a pause in typing) when the input changes.
+    void refreshTitle();
+    void listInput();
 
     class JobHost;
     std::unique_ptr<OptionModel> model_;
@@ -127,6 +135,10 @@ private:
         quint32 fore, link, drop; // as stored, before fitting them to the palette
     };
     QHash<LinkLabel *, LinkColours> linkColours_;
+    QComboBox *title_ = nullptr;
+    QWidget *titleCaption_ = nullptr;
+    wsjob::DiscLister *lister_ = nullptr;
+    QTimer *listTimer_ = nullptr;
     std::vector<QWidget *> placed_;               // in layout order, for the tab chain
     QProgressBar *progress_ = nullptr;
     std::function<void()> exitHandler_;

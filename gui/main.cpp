@@ -55,7 +55,8 @@ struct Options {
                                             "list.")};
 };
 
-// Grabs the window once it is on screen and its layout has settled.
+// Grabs the window once it is on screen, its layout has settled and the
+// input's titles are listed.
 void screenshotWhenShown(ws::MainWindow &window, const QString &file)
 {
     QTimer::singleShot(0, &window, [&window, file] {
@@ -63,6 +64,9 @@ void screenshotWhenShown(ws::MainWindow &window, const QString &file)
         waited.start();
         while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // The titles and tracks of a disc input fill their combos first.
+        while (window.listingPending() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
         for (int pass = 0; pass < 5; ++pass) {
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents();

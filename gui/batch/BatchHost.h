@@ -3,6 +3,8 @@
 // window and runs the main window's conversion ("Give me AAC!").
 #pragma once
 
+#include "BatchItems.h"
+
 #include <QString>
 
 namespace wsbatch {
@@ -15,8 +17,14 @@ public:
     // input-change handling.
     virtual void setInputFile(const QString &path) = 0;
     virtual void setOutputFile(const QString &path) = 0;
-    // The main window's substream text (a VOB item's ID, "0x80").
+    // The main window's substream text (a VOB item's ID, "0x80"); empty:
+    // the automatic choice.
     virtual void setSubstream(const QString &id) = 0;
+    // The title of a disc item (from 1), after its input is set.
+    virtual void setTitle(int number) { (void)number; }
+    // The titles and tracks of a dropped VOB or disc, as the transcoder
+    // lists them; nothing by default (a VOB then shows "auto").
+    virtual Listing listInput(const QString &path) { (void)path; return std::nullopt; }
     // Ticks "Append to Log File" (LOGFILE(1)), so that the jobs of a batch
     // append to one log.
     virtual void tickAppendLog() = 0;

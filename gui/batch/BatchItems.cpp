@@ -1,5 +1,7 @@
 #include "BatchItems.h"
 
+#include "JobSettings.h"
+
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -10,7 +12,7 @@ namespace {
 
 const QString kNoSize = QStringLiteral("---,---,---,---");
 const QString kNoSourceSize = QStringLiteral("----- N/A -----");
-const QString kVobSubstream = QStringLiteral("   0x80  ");
+const QString kAutomatic = QStringLiteral("auto");
 const QString kOtherSubstream = QStringLiteral("    N/A  ");
 
 QString withoutTrailingBlanks(const QString &text)
@@ -42,6 +44,9 @@ void BatchItemArrays::resize(int n)
     BatchWavSize.resize(n);
     BatchAacSize.resize(n);
     BatchNameWidth.resize(n);
+    BatchTitle.resize(n);
+    BatchDisc.resize(n);
+    BatchTracks.resize(n);
 }
 
 BatchItemArrays &batchItems()
@@ -60,6 +65,11 @@ void ClearItemArrays(int rowCount)
         a.BatchSourceSize[i].clear();
         a.BatchWavSize[i].clear();
         a.BatchAacSize[i].clear();
+        if (i < a.BatchTitle.size()) {
+            a.BatchTitle[i] = 0;
+            a.BatchDisc[i].clear();
+            a.BatchTracks[i].clear();
+        }
     }
 }
 
@@ -153,7 +163,7 @@ ItemColumns itemColumns(const QString &path, ItemKind kind, qint64 size)
     ItemColumns c;
     c.name = path;
     PadText(c.name, int(path.size()) + 3, QStringLiteral("Left"));
-    c.substream = kind == ItemKind::Vob ? kVobSubstream : kOtherSubstream;
+    c.substream = kind == ItemKind::Vob ? substreamColumn(kAutomatic) : kOtherSubstream;
     if (kind == ItemKind::Wav) {
         c.sourceSize = QLatin1Char(' ') + kNoSourceSize;
         c.wavSize = QStringLiteral("   ") + FormatSize(size, 12);
@@ -194,19 +204,21 @@ QStringList droppedFiles(const QMimeData *data)
     return files;
 }
 
-Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth)
+QString discItemName(const QString &disc, const wsjob::DiscTitleInfo &title)
 {
-    Intake result;
-    const std::optional<ItemKind> kind = itemKind(path);
-    if (!kind)
-        return result;
-    const std::optional<qint64> size = measurableSize(path);
-    if (!size)
-        return result;
-    const ItemColumns c = itemColumns(path, *kind, *size);
-    if (isDuplicate(c.name, rowCount))
-        return result;
+    QString path = disc;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    // "1  1:52:10  (8 chapters)" without its chapters.
+    const QString length = wsjob::titleItem(title).section(QStringLiteral("  "), 1, 1);
+    return QStringLiteral("%1  [title %2, %3]").arg(path).arg(title.number).arg(length);
+}
 
+namespace {
+
+// Appends one item and pads the name column of every item to the widest.
+void appendItem(Intake &result, const ItemColumns &c, int rowCount, int &nameColumnWidth)
+{
     BatchItemArrays &a = batchItems();
     const int m = rowCount;
     a.resize(m + 1);
@@ -216,20 +228,85 @@ Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth)
     a.BatchWavSize[m] = c.wavSize;
     a.BatchAacSize[m] = c.aacSize;
     a.BatchNameWidth[m] = int(c.name.size());
+    a.BatchTitle[m] = 0;
+    a.BatchDisc[m].clear();
+    a.BatchTracks[m].clear();
 
     if (a.BatchNameWidth[m] > nameColumnWidth)
         nameColumnWidth = a.BatchNameWidth[m];
     for (int j = 0; j < m; ++j) {
         if (a.BatchNameWidth[j] < nameColumnWidth) {
             PadText(a.BatchName[j], nameColumnWidth, QStringLiteral("Left"));
-            result.repadded << j;
+            if (!result.repadded.contains(j))
+                result.repadded << j;
         }
     }
     // The new item itself, when the column is wider than its own name.
     PadText(a.BatchName[m], nameColumnWidth, QStringLiteral("Left"));
-
     result.taken = true;
-    result.rowText = rowText(m);
+}
+
+QStringList trackItems(const wsjob::DiscTitleInfo &t)
+{
+    QStringList items;
+    for (const wsjob::DiscTrack &track : t.tracks)
+        items << wsjob::trackItem(track);
+    return items;
+}
+
+} // namespace
+
+Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth, const Listing &listing)
+{
+    Intake result;
+    if (wsjob::isDiscInput(path)) {
+        if (!listing) {
+            result.refused = QStringLiteral("%1 could not be read as a DVD-Video disc").arg(path);
+            return result;
+        }
+        const QList<wsjob::DiscTitleInfo> titles = wsjob::titlesByLength(*listing, 60);
+        if (titles.isEmpty())
+            result.refused = QStringLiteral("%1 has no title longer than a minute").arg(path);
+        BatchItemArrays &a = batchItems();
+        int rows = rowCount;
+        for (const wsjob::DiscTitleInfo &t : titles) {
+            ItemColumns c;
+            c.name = discItemName(path, t);
+            PadText(c.name, int(c.name.size()) + 3, QStringLiteral("Left"));
+            if (isDuplicate(c.name, rows))
+                continue;
+            c.substream = substreamColumn(t.tracks.isEmpty() ? kAutomatic : t.tracks.first().id);
+            c.sourceSize = QLatin1Char(' ') + kNoSourceSize;
+            c.wavSize = c.aacSize = QStringLiteral("   ") + kNoSize;
+            appendItem(result, c, rows, nameColumnWidth);
+            a.BatchTitle[rows] = t.number;
+            a.BatchDisc[rows] = path;
+            a.BatchTracks[rows] = trackItems(t);
+            ++rows;
+        }
+        for (int j = rowCount; j < rows; ++j)
+            result.rowTexts << rowText(j);
+        result.repadded.removeIf([&](int j) { return j >= rowCount; });
+        return result;
+    }
+
+    const std::optional<ItemKind> kind = itemKind(path);
+    if (!kind)
+        return result;
+    const std::optional<qint64> size = measurableSize(path);
+    if (!size)
+        return result;
+    ItemColumns c = itemColumns(path, *kind, *size);
+    if (isDuplicate(c.name, rowCount))
+        return result;
+    // A VOB shows the stream the automatic choice takes, as listed.
+    const wsjob::DiscTitleInfo *streams = listing && !listing->isEmpty() ? &listing->first() : nullptr;
+    if (*kind == ItemKind::Vob && streams && !streams->tracks.isEmpty())
+        c.substream = substreamColumn(streams->tracks.first().id);
+    appendItem(result, c, rowCount, nameColumnWidth);
+    if (*kind == ItemKind::Vob && streams)
+        batchItems().BatchTracks[rowCount] = trackItems(*streams);
+    result.rowTexts << rowText(rowCount);
     return result;
 }
 
@@ -259,10 +336,32 @@ std::optional<EncodeRequest> encodeRequest(int row, int rowCount)
     if (path.size() < 3)
         return std::nullopt;
     EncodeRequest r;
+    const QString id = a.BatchSubstream.at(row).trimmed().left(4);
+    if (row < a.BatchTitle.size() && a.BatchTitle.at(row) > 0) {
+        // A disc's title: named after the disc (the folder holding VIDEO_TS,
+        // or the image without ".iso").
+        r.inputFile = a.BatchDisc.at(row);
+        r.title = a.BatchTitle.at(row);
+        QString base = r.inputFile;
+        while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
+            base.chop(1);
+        if (base.section(QLatin1Char('/'), -1).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+            base = base.section(QLatin1Char('/'), 0, -2);
+        else if (base.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive))
+            base.chop(4);
+        r.outputFile = base + QStringLiteral("_title%1.aac").arg(r.title);
+        r.automatic = id == kAutomatic;
+        if (!r.automatic)
+            r.substream = id;
+        return r;
+    }
     r.inputFile = path;
     r.outputFile = path.left(path.size() - 3) + QStringLiteral("aac");
-    if (path.right(3).toLower() == QLatin1String("vob"))
-        r.substream = a.BatchSubstream.at(row).trimmed().left(4);
+    if (path.right(3).toLower() == QLatin1String("vob")) {
+        r.automatic = id == kAutomatic;
+        if (!r.automatic)
+            r.substream = id;
+    }
     return r;
 }
 

@@ -12,6 +12,8 @@
 //   AAC        "   ---,---,---,---" for every item
 #pragma once
 
+#include "DiscList.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,9 @@ struct BatchItemArrays {
     QStringList BatchWavSize;    // WAV size column, 18 characters
     QStringList BatchAacSize;    // AAC size column, 18 characters
     QList<int> BatchNameWidth;   // length of the name column when the item was added
+    QList<int> BatchTitle;       // a disc title item's title number; 0 for a file
+    QStringList BatchDisc;       // a disc title item's disc; empty for a file
+    QList<QStringList> BatchTracks; // the tracks listed for a VOB or title, with their facts
 
     int size() const { return int(BatchName.size()); }
     // Resizes every array to `n` entries, keeping the contents of the others.
@@ -92,12 +97,20 @@ QString substreamColumn(const QString &id);
 // one of the items 0 .. rowCount-1.
 bool isDuplicate(const QString &nameColumn, int rowCount);
 
-// The outcome of taking one dropped file in.
+// The outcome of taking one dropped file or disc in.
 struct Intake {
     bool taken = false;
-    QString rowText;      // the new row: name column and substream column
+    QStringList rowTexts; // the new rows: name column and substream column
     QList<int> repadded;  // earlier rows whose name column was widened
+    QString refused;      // why a disc gave no item
 };
+
+// What the transcoder lists for a VOB (title 0, its streams in the order of
+// the automatic choice) or a disc; nothing when it could not be listed.
+using Listing = std::optional<QList<wsjob::DiscTitleInfo>>;
+
+// The name column text of a disc's title ("/dvd/FILM  [title 2, 1:52:10]").
+QString discItemName(const QString &disc, const wsjob::DiscTitleInfo &title);
 
 // Local files offered by a drop, in the order the data lists them; nothing
 // when the data offers no file list.
@@ -110,7 +123,10 @@ QStringList droppedFiles(const QMimeData *data);
 // `nameColumnWidth` grows to its name column's width, and every item whose
 // name column is narrower is padded to it. The caller appends rowText to the
 // list and rewrites the repadded rows with rowText(j).
-Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth);
+// A VOB's substream column shows the ID the automatic choice takes, from
+// `listing`, and "auto" when it was not listed. A disc (a folder or an .iso)
+// gives one item per listed title longer than a minute, the longest first.
+Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth, const Listing &listing = std::nullopt);
 
 // Row text of item j as the intake shows it (name and substream columns).
 QString rowText(int j);
@@ -121,7 +137,11 @@ QString fullRowText(int j);
 struct EncodeRequest {
     QString inputFile;
     QString outputFile; // the input with its last three characters replaced by "aac"
-    QString substream;  // the item's ID for a VOB item, empty for the others
+                        // (a disc title: the disc's name with "_titleN.aac")
+    QString substream;  // the item's ID for a VOB or title item; empty for
+                        // the others and for the automatic choice
+    bool automatic = false; // a VOB or title item left to the automatic choice
+    int title = 0;      // a disc title item's title
 };
 
 // The request for item `row` of a list of `rowCount` rows: the path is the

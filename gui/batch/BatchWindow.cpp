@@ -8,6 +8,9 @@
 #include "SystemColors.h"
 #include "FlatButton.h"
 
+#include "JobSettings.h"
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -172,6 +175,7 @@ void BatchWindow::createControls()
     combo_ = new QComboBox(this);
     combo_->setObjectName(QStringLiteral("Combo_VobAc3SubStream"));
     combo_->setAccessibleName(labels_[1]->text());
+    combo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     combo_->hide();
     connect(combo_, &QComboBox::activated, this, [this](int) { Combo_VobAc3SubStream_Click(); });
 }
@@ -181,12 +185,14 @@ void BatchWindow::Form_Load()
     list_->setAcceptDrops(true);
     DrawAllButtonsUp(102);
     const struct {
-        const char *prefix;
+        int first;
         const char *kind;
-    } groups[] = {{"0x8", "AC3"}, {"0xA", "PCM"}, {"0xC", "MPA"}};
+    } groups[] = {{0x80, "AC3"}, {0x88, "DTS"}, {0xA0, "PCM"}, {0xC0, "MPA"}};
+    allIds_.clear();
     for (const auto &g : groups)
         for (int d = 0; d <= 7; ++d)
-            combo_->addItem(QStringLiteral("%1%2 (%3)").arg(QLatin1String(g.prefix)).arg(d).arg(QLatin1String(g.kind)));
+            allIds_ << QStringLiteral("0x%1 (%2)").arg(QString::number(g.first + d, 16).toUpper(), QLatin1String(g.kind));
+    combo_->addItems(allIds_);
     // As designed, or wider when its items need it.
     combo_->resize(std::max(twipsToPixels(kComboWidth), combo_->sizeHint().width()), combo_->sizeHint().height());
 }
@@ -230,10 +236,20 @@ void BatchWindow::addFiles(const QStringList &paths)
     picture1_->setEnabled(false);
     picture2_->setEnabled(false);
     for (const QString &path : paths) {
-        const Intake in = takeDroppedFile(path, list_->count(), nameColumnWidth_);
+        // A VOB or a disc is listed by the transcoder first: its streams, or
+        // its titles. The list is short work, but a drive may be slow.
+        Listing listing;
+        if (wsjob::isDiscInput(path) || itemKind(path) == ItemKind::Vob) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            listing = host_.listInput(path);
+            QApplication::restoreOverrideCursor();
+        }
+        const Intake in = takeDroppedFile(path, list_->count(), nameColumnWidth_, listing);
+        if (!in.refused.isEmpty())
+            list_->setToolTip(in.refused);
         if (!in.taken)
             continue;
-        list_->addItem(in.rowText);
+        list_->addItems(in.rowTexts);
         setWindowTitle(QStringLiteral("Number of Items: %1").arg(list_->count()));
         // Rewritten in place: rows keep their positions and the selection.
         for (int j : in.repadded)
@@ -279,8 +295,14 @@ void BatchWindow::List1_MouseDown(Qt::MouseButton button, const QPoint &pos)
     const BatchItemArrays &a = batchItems();
     if (r < 0 || r >= list_->count() || r >= a.size())
         return;
-    if (a.BatchName.at(r).trimmed().right(3).toLower() != QLatin1String("vob"))
+    const bool title = r < a.BatchTitle.size() && a.BatchTitle.at(r) > 0;
+    if (!title && a.BatchName.at(r).trimmed().right(3).toLower() != QLatin1String("vob"))
         return;
+    // The tracks listed for the item, else every ID.
+    const QStringList tracks = r < a.BatchTracks.size() ? a.BatchTracks.at(r) : QStringList();
+    combo_->clear();
+    combo_->addItems(tracks.isEmpty() ? allIds_ : tracks);
+    combo_->resize(std::max(twipsToPixels(kComboWidth), combo_->sizeHint().width()), combo_->sizeHint().height());
     selectedRow_ = r;
     list_->setCurrentRow(r);
 
@@ -429,7 +451,9 @@ void BatchWindow::EncodeRow(int row)
         return;
     host_.setInputFile(r->inputFile);
     host_.setOutputFile(r->outputFile);
-    if (!r->substream.isEmpty())
+    if (r->title > 0)
+        host_.setTitle(r->title);
+    if (!r->substream.isEmpty() || r->automatic)
         host_.setSubstream(r->substream);
     const QPointer<BatchWindow> self(this);
     jobActive_ = true;

@@ -112,6 +112,7 @@ private:
     std::array<QLabel *, 5> labels_{};
     QListWidget *list_ = nullptr;
     QComboBox *combo_ = nullptr;
+    QStringList allIds_; // the substream choice for an item whose tracks were not listed
     QWidget *picture1_ = nullptr;
     QWidget *picture2_ = nullptr;
     std::array<ws::FlatButton *, 7> buttons_{}; // index 0 unused

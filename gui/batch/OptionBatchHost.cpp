@@ -31,7 +31,18 @@ void OptionBatchHost::setOutputFile(const QString &path)
 
 void OptionBatchHost::setSubstream(const QString &id)
 {
-    options_.setText(options_.control(QStringLiteral("substream")), id);
+    Control &substream = options_.control(QStringLiteral("substream"));
+    options_.setText(substream, id.isEmpty() ? options_.designText(substream) : id);
+}
+
+void OptionBatchHost::setTitle(int number)
+{
+    options_.setDiscTitle(number > 0 ? QString::number(number) : QString());
+}
+
+Listing OptionBatchHost::listInput(const QString &path)
+{
+    return wsjob::listDisc(options_.text(QStringLiteral("Tromvax")), path);
 }
 
 void OptionBatchHost::tickAppendLog()

@@ -25,6 +25,8 @@ public:
     void setInputFile(const QString &path) override;
     void setOutputFile(const QString &path) override;
     void setSubstream(const QString &id) override;
+    void setTitle(int number) override;
+    Listing listInput(const QString &path) override;
     void tickAppendLog() override;
     void runJob() override;
     bool jobRunning() const override;

@@ -8,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -541,4 +543,45 @@ TEST(WavesmithyProgram, SavesAScreenshotOfTheMainWindow)
     EXPECT_EQ(wstest::runProgram(wstest::binDir() + QStringLiteral("/wavesmithy"), {QStringLiteral("--help")}, &help),
               0);
     EXPECT_TRUE(help.contains(QStringLiteral("--screenshot")));
+}
+
+TEST_F(MainWindowTest, DiscInputListsItsTitlesAndTracksWhileTheWindowStaysLive)
+{
+    // A stand-in transcoder that lists a disc of two titles.
+    QTemporaryDir dir;
+    const QString tool = dir.filePath(QStringLiteral("tromvax"));
+    QFile script(tool);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nsleep 0.2\nprintf 'title 1 300 1 1\\nchapter 1 1 0\\naudio 1 0x80 ac3 2 fr -\\n"
+                 "title 2 5400 1 2\\nchapter 2 1 0\\naudio 2 0x80 ac3 6 en -\\naudio 2 0x89 dts 6 de -\\n'\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(dir.path()).mkpath(QStringLiteral("FILM/VIDEO_TS"));
+
+    MainWindow &w = open();
+    auto *title = w.findChild<QComboBox *>(QStringLiteral("Title"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_FALSE(title->isVisible());
+    OptionModel &m = w.model();
+    m.setText(QStringLiteral("Tromvax"), tool);
+    m.setText(QStringLiteral("InputFile"), dir.filePath(QStringLiteral("FILM")));
+    EXPECT_TRUE(title->isVisible());
+    EXPECT_TRUE(w.listingPending());
+    for (int i = 0; i < 100 && w.listingPending(); ++i)
+        QTest::qWait(50);
+    ASSERT_FALSE(w.listingPending());
+
+    ASSERT_EQ(title->count(), 2);
+    EXPECT_EQ(title->currentText(), QStringLiteral("2  1:30:00  (1 chapter)")) << "the longest";
+    auto *substream = static_cast<QComboBox *>(w.widget(QStringLiteral("substream")));
+    ASSERT_EQ(substream->count(), 2);
+    EXPECT_EQ(substream->itemText(1), QStringLiteral("0x89  DTS 5.1 de"));
+
+    // Picking the other title offers its tracks; a file input hides the title.
+    title->setCurrentIndex(0);
+    emit title->activated(0);
+    EXPECT_EQ(m.discTitle(), QStringLiteral("1  0:05:00  (1 chapter)"));
+    EXPECT_EQ(substream->count(), 1);
+    m.setText(QStringLiteral("InputFile"), dir.filePath(QStringLiteral("song.ac3")));
+    EXPECT_FALSE(title->isVisible());
 }

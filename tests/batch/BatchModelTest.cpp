@@ -174,7 +174,7 @@ TEST(BatchText, ItemColumnsByKind)
     EXPECT_EQ(ac3.aacSize, "   ---,---,---,---");
 
     const ItemColumns vob = itemColumns("/m/A.VOB", ItemKind::Vob, 0);
-    EXPECT_EQ(vob.substream, "   0x80  ");
+    EXPECT_EQ(vob.substream, "   auto  ");
     EXPECT_EQ(vob.sourceSize, blanks(15) + "0");
 
     const ItemColumns wav = itemColumns("/m/c.wav", ItemKind::Wav, 3000000000LL);

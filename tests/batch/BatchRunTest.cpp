@@ -81,7 +81,7 @@ TEST_F(BatchRun, WholeListRunsEveryRowInOrderAndKeepsPathsWithThreeBlanksWhole)
         EXPECT_EQ(host.jobs[i].output, aacOf(rows[i])) << i;
         EXPECT_TRUE(host.jobs[i].appendLog) << i;
     }
-    EXPECT_EQ(host.jobs[0].substream, "0x80");
+    EXPECT_EQ(host.jobs[0].substream, "") << "an unlisted VOB: the automatic choice";
     EXPECT_EQ(host.ticks, 1);
     EXPECT_FALSE(w->jobActive());
 }
@@ -152,4 +152,40 @@ TEST_F(BatchRun, StopWithNoToolRunningOnlyRedrawsAndEnablesThePanels)
     EXPECT_TRUE(w->XFlatButton2(1)->Enabled());
     EXPECT_TRUE(w->Picture2()->isEnabled());
     EXPECT_FALSE(w->XFlatButton2(2)->isPressed());
+}
+
+TEST_F(BatchRun, VobsShowTheAutomaticChoiceAndDiscsGiveOneItemPerTitle)
+{
+    using wsjob::DiscTitleInfo;
+    using wsjob::DiscTrack;
+    // VOBs holding only MPEG or only LPCM audio, as the transcoder lists them.
+    const QString mpeg = file("mpeg.vob"), lpcm = file("lpcm.vob");
+    host.listings.insert(mpeg, QList<DiscTitleInfo>{{0, 8, {}, {DiscTrack{"0xC1", "mpeg", 2, {}, false}}}});
+    host.listings.insert(lpcm, QList<DiscTitleInfo>{{0, 8, {}, {DiscTrack{"0xA0", "lpcm", 2, {}, false}}}});
+    // A disc: a short title, the film and an extra; an image nothing could list.
+    const QString disc = dir.path() + "/FILM";
+    QDir().mkpath(disc + "/VIDEO_TS");
+    host.listings.insert(disc, QList<DiscTitleInfo>{{1, 40, {}, {}},
+                                                    {2, 5400, {0, 600}, {DiscTrack{"0x81", "ac3", 6, "en", false}}},
+                                                    {3, 900, {}, {}}});
+    const QString unreadable = file("broken.iso");
+    dropFiles(*w, {mpeg, lpcm, disc, unreadable});
+
+    ASSERT_EQ(w->List1()->count(), 4);
+    EXPECT_EQ(batchItems().BatchSubstream[0], "   0xC1  ");
+    EXPECT_EQ(batchItems().BatchSubstream[1], "   0xA0  ");
+    EXPECT_TRUE(rowTexts(w->List1())[2].startsWith(disc + "  [title 2, 1:30:00]   "));
+    EXPECT_TRUE(rowTexts(w->List1())[3].startsWith(disc + "  [title 3, 0:15:00]   "));
+    EXPECT_EQ(batchItems().BatchSubstream[2], "   0x81  ");
+    EXPECT_EQ(batchItems().BatchSubstream[3], "   auto  ");
+    EXPECT_FALSE(w->List1()->toolTip().isEmpty()) << "the image that gave no item says why";
+
+    clickButton(w->XFlatButton2(5));
+    ASSERT_EQ(host.jobs.size(), 4);
+    EXPECT_EQ(host.jobs[0].substream, "0xC1");
+    EXPECT_EQ(host.jobs[2].input, disc);
+    EXPECT_EQ(host.jobs[2].title, 2);
+    EXPECT_EQ(host.jobs[2].output, dir.path() + "/FILM_title2.aac");
+    EXPECT_EQ(host.jobs[3].title, 3);
+    EXPECT_EQ(host.jobs[3].substream, "") << "automatic: the job's choice, not the previous item's";
 }

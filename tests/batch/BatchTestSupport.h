@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHash>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -30,6 +31,7 @@ namespace wstest {
 struct JobCall {
     QString input, output, substream;
     bool appendLog = false;
+    int title = 0;
 };
 
 class FakeHost : public wsbatch::BatchHost {
@@ -37,6 +39,8 @@ public:
     void setInputFile(const QString &path) override { input = path; }
     void setOutputFile(const QString &path) override { output = path; }
     void setSubstream(const QString &id) override { substream = id; }
+    void setTitle(int number) override { title = number; }
+    wsbatch::Listing listInput(const QString &path) override { return listings.value(path); }
     void tickAppendLog() override
     {
         ++ticks;
@@ -45,7 +49,8 @@ public:
     void runJob() override
     {
         running = true;
-        jobs.append({input, output, substream, appendLog});
+        jobs.append({input, output, substream, appendLog, title});
+        title = 0;
         if (onJob)
             onJob(int(jobs.size()));
         running = false;
@@ -61,6 +66,7 @@ public:
     void hideMain() override { mainVisible = false; }
 
     QString input, output, substream = QStringLiteral("untouched");
+    int title = 0;
     bool appendLog = false;
     int ticks = 0;
     int stops = 0;
@@ -69,6 +75,7 @@ public:
     bool mainEnabled = false;
     bool mainVisible = true;
     QList<JobCall> jobs;
+    QHash<QString, wsbatch::Listing> listings; // what the transcoder would list, by path
     std::function<void(int)> onJob; // called with the job's number (from 1) while it runs
 };
 

@@ -58,10 +58,11 @@ TEST_F(BatchWindowTest, NewWindowHasItsHeaderCaptionComboAndNoCloseButton)
     }
 
     QComboBox *c = w->Combo_VobAc3SubStream();
-    ASSERT_EQ(c->count(), 24);
+    ASSERT_EQ(c->count(), 32);
     EXPECT_EQ(c->itemText(0), "0x80 (AC3)");
-    EXPECT_EQ(c->itemText(8), "0xA0 (PCM)");
-    EXPECT_EQ(c->itemText(23), "0xC7 (MPA)");
+    EXPECT_EQ(c->itemText(15), "0x8F (DTS)");
+    EXPECT_EQ(c->itemText(16), "0xA0 (PCM)");
+    EXPECT_EQ(c->itemText(31), "0xC7 (MPA)");
     EXPECT_FALSE(c->isVisibleTo(w.get()));
 
     EXPECT_TRUE(QFontInfo(w->List1()->font()).fixedPitch());
@@ -88,7 +89,8 @@ TEST_F(BatchWindowTest, DropTakesSupportedFilesInOrderAndCountsThemInTheCaption)
     EXPECT_EQ(o.dropAction, Qt::CopyAction);
 
     const int width = int(paths[0].size()) + 3;
-    EXPECT_EQ(rows(), (QStringList{paths[0] + "   " + "   0x80  ", paths[1] + "   " + "    N/A  ",
+    // A VOB the transcoder could not list leaves the choice to the job.
+    EXPECT_EQ(rows(), (QStringList{paths[0] + "   " + "   auto  ", paths[1] + "   " + "    N/A  ",
                                    paths[2] + "   " + "    N/A  ", paths[3] + "   " + "    N/A  "}));
     EXPECT_EQ(w->windowTitle(), "Number of Items: 4");
     EXPECT_EQ(w->NameColumnWidth(), width);
@@ -138,8 +140,8 @@ TEST_F(BatchWindowTest, EarlierRowIsPaddedToALongerNameAndKeepsItsPlaceAndSelect
     ASSERT_EQ(w->List1()->count(), 2);
     const int width = int(longPath.size()) + 3;
     EXPECT_EQ(rows()[0], shortPath + QString(width - shortPath.size(), ' ') + "    N/A  ");
-    EXPECT_EQ(rows()[1], longPath + "   " + "   0x80  ");
-    EXPECT_EQ(rows()[0].indexOf("N/A"), rows()[1].indexOf("0x80") + 1) << "columns line up";
+    EXPECT_EQ(rows()[1], longPath + "   " + "   auto  ");
+    EXPECT_EQ(rows()[0].indexOf("N/A"), rows()[1].indexOf("auto") + 1) << "columns line up";
     EXPECT_EQ(w->List1()->currentRow(), 0);
     EXPECT_EQ(w->NameColumnWidth(), width);
 }
@@ -184,6 +186,9 @@ TEST_F(BatchWindowTest, RightClickOnAVobRowPicksItsSubstream)
 {
     w->show();
     const QString vob = file("VTS_01_1.VOB", 4096);
+    wsjob::DiscTitleInfo streams;
+    streams.tracks = {{"0x80", "ac3", 6, "en", false}, {"0xC3", "mpeg", 2, {}, false}};
+    host.listings.insert(vob, QList<wsjob::DiscTitleInfo>{streams});
     dropFiles(*w, {file("first.ac3"), vob, file("third.wav")});
     ASSERT_EQ(w->List1()->count(), 3);
     QComboBox *c = w->Combo_VobAc3SubStream();
@@ -205,14 +210,17 @@ TEST_F(BatchWindowTest, RightClickOnAVobRowPicksItsSubstream)
     EXPECT_EQ(w->SelectedRow(), 1);
     EXPECT_EQ(w->List1()->currentRow(), 1);
     EXPECT_EQ(c->currentText().left(4), "0x80");
+    // Only the tracks the VOB holds, with their facts.
+    ASSERT_EQ(c->count(), 2);
+    EXPECT_EQ(c->itemText(0), "0x80  AC3 5.1 en");
     // Right edge 210 twips (14 pixels) right of the pointer, top 6 above it.
     const QPoint pointer = w->List1()->viewport()->mapTo(w.get(), at);
     EXPECT_EQ(c->geometry().left() + c->width(), pointer.x() + 14);
     EXPECT_EQ(c->width(), std::max(82, c->sizeHint().width())) << "as designed, or as its items need";
     EXPECT_EQ(c->y(), pointer.y() - 6);
 
-    // Picking "0xC3 (MPA)".
-    const int pick = c->findText("0xC3 (MPA)");
+    // Picking the MPEG audio.
+    const int pick = c->findText("0xC3  MPA 2.0");
     ASSERT_GE(pick, 0);
     c->setCurrentIndex(pick);
     emit c->activated(pick);

@@ -2,6 +2,7 @@
 #include "QtPrinters.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -174,4 +175,39 @@ TEST_F(Interlocks, Mpeg4OutputGreysTheWaveAndAdifHeaders)
         EXPECT_EQ(c("addriff").enabled, !mpeg4) << name;
         EXPECT_EQ(c("aacmore", 0).enabled, !mpeg4) << name;
     }
+}
+
+TEST_F(Interlocks, DiscListingOffersTheChosenTitlesTracks)
+{
+    using wsjob::DiscTitleInfo;
+    using wsjob::DiscTrack;
+    QTemporaryDir disc;
+    m.setText(c("InputFile"), disc.path());
+    ASSERT_TRUE(m.discInput());
+    m.setText(c("substream"), QStringLiteral("0x81"));
+    const QList<DiscTitleInfo> titles = {
+        {1, 300, {0}, {DiscTrack{"0x80", "ac3", 2, "fr", false}}},
+        {2, 5400, {0, 60}, {DiscTrack{"0x80", "ac3", 6, "en", false}, DiscTrack{"0x81", "ac3", 2, "en", true}}}};
+
+    // The longest title, its tracks, and the chosen ID shown with its facts.
+    m.setDiscListing(titles);
+    EXPECT_EQ(m.discTitle(), QStringLiteral("2  1:30:00  (2 chapters)"));
+    EXPECT_EQ(m.discTitleItems(), (QStringList{"1  0:05:00  (1 chapter)", "2  1:30:00  (2 chapters)"}));
+    EXPECT_EQ(c("substream").items, (QStringList{"0x80  AC3 5.1 en", "0x81  AC3 2.0 en (commentary)"}));
+    EXPECT_EQ(c("substream").text, QStringLiteral("0x81  AC3 2.0 en (commentary)"));
+
+    // A title without that ID goes back to the automatic choice.
+    m.setDiscTitle(m.discTitleItems().first());
+    EXPECT_EQ(c("substream").items, QStringList{"0x80  AC3 2.0 fr"});
+    EXPECT_EQ(c("substream").text, QStringLiteral("SubStream ID"));
+
+    // A title chosen by number (--title, the batch) is kept when listed anew.
+    m.setDiscTitle(QStringLiteral("1"));
+    m.setDiscListing(titles);
+    EXPECT_EQ(m.discTitle(), QStringLiteral("1  0:05:00  (1 chapter)"));
+
+    // Another input offers every ID again until it is listed.
+    m.setText(c("InputFile"), QStringLiteral("/m/film.vob"));
+    EXPECT_EQ(c("substream").items.size(), 32);
+    EXPECT_TRUE(m.discTitleItems().isEmpty());
 }
