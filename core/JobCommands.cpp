@@ -142,7 +142,7 @@ ToolCommand encodeCommand(const JobSettings &s, const JobFiles &f, int i)
     return c.word(QStringLiteral("-of")).path(f.aacPart(i));
 }
 
-ToolCommand joinCommand(const JobSettings &s, const JobFiles &f)
+ToolCommand joinCommand(const JobSettings &s, const JobFiles &f, const DiscTagFiles &disc)
 {
     ToolCommand c(s.kardune);
     c.words({QStringLiteral("-core("), QStringLiteral("-input")}).path(f.partList());
@@ -152,11 +152,16 @@ ToolCommand joinCommand(const JobSettings &s, const JobFiles &f)
         c.words({QStringLiteral("-join"), QStringLiteral("-type"), QStringLiteral("aac"), QStringLiteral("-prefix")});
     c.path(s.output).show(QStringLiteral(" "));
     c.word(QStringLiteral("-logfilea")).path(s.logPath);
-    // An .m4a output is tagged with the source's name, unless the name would read as a group mark.
-    if (const QString title = QFileInfo(s.input).completeBaseName();
+    // An .m4a output is tagged with the source's name (a disc's), unless the
+    // name would read as a group mark.
+    if (const QString title = s.discSource() ? discName(s.input) : QFileInfo(s.input).completeBaseName();
         s.mpeg4Output() && title != QLatin1String(")") &&
         !(title.startsWith(QLatin1Char('-')) && title.endsWith(QLatin1Char('('))))
         c.word(QStringLiteral("-title")).path(title);
+    if (s.mpeg4Output() && !disc.chapters.isEmpty())
+        c.word(QStringLiteral("-chapters")).path(disc.chapters);
+    if (s.mpeg4Output() && !disc.language.isEmpty())
+        c.word(QStringLiteral("-language")).word(disc.language);
     return c.word(QStringLiteral(")")).words(kProfile);
 }
 

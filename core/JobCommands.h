@@ -16,6 +16,7 @@ struct JobFiles {
     QString workspace;
     QString preparationLog() const { return workspace + QStringLiteral("Aactempfile1"); }
     QString extracted() const { return workspace + QStringLiteral("wavesmithy"); }
+    QString chapters() const { return workspace + QStringLiteral("chapters.txt"); }
     QString wav() const { return workspace + QStringLiteral("wavesmithy.wav"); }
     QString partList() const { return workspace + QStringLiteral("Kardune.lst"); }
     // Part i of the split, "01.ac3", and its encoded form "01.aac".
@@ -36,6 +37,11 @@ ToolCommand splitCommand(const JobSettings &s, const JobFiles &f, const QString 
 ToolCommand decodeCommand(const JobSettings &s, const JobFiles &f, int i, const QString &type,
                           const std::optional<QString> &gain, int delay);
 ToolCommand encodeCommand(const JobSettings &s, const JobFiles &f, int i);
-ToolCommand joinCommand(const JobSettings &s, const JobFiles &f);
+// What a disc title's MPEG-4 output is tagged with besides its name.
+struct DiscTagFiles {
+    QString chapters; // the FFmpeg metadata file of the title's chapters; empty: none
+    QString language; // ISO 639-2; empty: none
+};
+ToolCommand joinCommand(const JobSettings &s, const JobFiles &f, const DiscTagFiles &disc = {});
 
 } // namespace wsjob

@@ -1,5 +1,8 @@
 #include "JobPipeline.h"
 
+#include "DiscList.h"
+#include "DiscTags.h"
+
 #include "JobCommands.h"
 #include "LogRotation.h"
 #include "LogScan.h"
@@ -225,6 +228,12 @@ JobResult JobPipeline::runSteps()
     else if (const QString measured = gainValue(scanned.gainLine); !measured.isEmpty())
         gain = measured;
 
+    // A disc title's MPEG-4 output gets its chapters and its track's language.
+    DiscTagFiles discTags;
+    QString discNote;
+    if (s.discSource() && s.mpeg4Output())
+        discTags = writeDiscTags(files, scanned, &discNote);
+
     // 5. Split.
     if (vob) {
         type = vobPartType(scanned.substream);
@@ -245,6 +254,8 @@ JobResult JobPipeline::runSteps()
         checkFile(files.part(1, type), step);
     }
     // After the split, which starts the log afresh unless it appends.
+    if (!discNote.isEmpty())
+        preparationLines += discNote.toUtf8() + '\n';
     if (!preparationLines.isEmpty()) {
         QFile userLog(s.logPath);
         if (userLog.open(QIODevice::Append))
@@ -287,7 +298,7 @@ JobResult JobPipeline::runSteps()
     {
         const QFileInfo before(s.output);
         const QDateTime beforeTime = before.exists() ? before.lastModified() : QDateTime();
-        const ToolOutcome o = runCommand(joinCommand(s, files));
+        const ToolOutcome o = runCommand(joinCommand(s, files, discTags));
         setCommand(QString());
         // A joiner ended while it replaced the output may leave its partial
         // file under the name it uses beside the output.
@@ -310,6 +321,34 @@ JobResult JobPipeline::runSteps()
     if (s.openLogWhenDone)
         host_.openLog(s.logPath);
     return {JobResult::Outcome::Completed, done};
+}
+
+DiscTagFiles JobPipeline::writeDiscTags(const JobFiles &files, const ToolLogValues &scanned, QString *note)
+{
+    const JobSettings &s = settings_;
+    QString error;
+    const auto titles = listDisc(s.tromvax, s.input, &error);
+    if (!titles || titles->isEmpty()) {
+        *note = QStringLiteral("Chapters and language: the disc could not be listed (%1).").arg(error);
+        return {};
+    }
+    const auto title = std::find_if(titles->begin(), titles->end(),
+                                    [&](const DiscTitleInfo &t) { return t.number == s.title; });
+    const DiscTitleInfo &t = title != titles->end() ? *title : titlesByLength(*titles, -1).first();
+    DiscTagFiles tags;
+    for (const DiscTrack &track : t.tracks)
+        if (track.id.compare(scanned.substream, Qt::CaseInsensitive) == 0)
+            tags.language = mpeg4Language(track.language);
+    const QByteArray chapters = chapterMetadata(t.chapterStarts, t.seconds, chapterShiftMs(s, scanned.delay));
+    QFile file(files.chapters());
+    if (!chapters.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(chapters) == chapters.size() &&
+        file.flush())
+        tags.chapters = files.chapters();
+    *note = QStringLiteral("Chapters: %1 of title %2; language: %3")
+                .arg(tags.chapters.isEmpty() ? QStringLiteral("none") : QString::number(chapters.count("[CHAPTER]")))
+                .arg(t.number)
+                .arg(tags.language.isEmpty() ? QStringLiteral("not set") : tags.language);
+    return tags;
 }
 
 void JobPipeline::checkRoom(const QString &source, qint64 available)

@@ -27,6 +27,10 @@ class OptionModel;
 
 namespace wsjob {
 
+struct DiscTagFiles;
+struct JobFiles;
+struct ToolLogValues;
+
 // What the job needs from its surroundings (the main window, or the headless
 // conversion).
 class JobHost {
@@ -75,6 +79,9 @@ private:
     void checkTool(const ProcessRunner::ToolOutcome &o, const QString &step, const QString &toolName);
     void checkFile(const QString &path, const QString &step);
     void checkRoom(const QString &source, qint64 available);
+    // Lists the disc and writes the title's chapter file; the note says
+    // what the output will carry, for the log.
+    DiscTagFiles writeDiscTags(const JobFiles &files, const ToolLogValues &scanned, QString *note);
     JobResult runSteps();
 
     ws::OptionModel &options_;

@@ -4,6 +4,7 @@
 #include "OptionModel.h"
 #include "Platform.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
@@ -37,6 +38,17 @@ int titleNumber(const QString &text)
     bool ok = false;
     const int n = first.toInt(&ok);
     return ok && n >= 1 && n <= 99 ? n : 0;
+}
+
+QString discName(const QString &disc)
+{
+    QString path = QDir::cleanPath(disc);
+    if (QFileInfo(path).fileName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
+        path = QFileInfo(path).path();
+    QString name = QFileInfo(path).fileName();
+    if (name.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive))
+        name.chop(4);
+    return name;
 }
 
 QStringList JobSettings::segments(QString *error) const

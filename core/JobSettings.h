@@ -97,6 +97,10 @@ bool isMpeg4Name(const QString &output);
 // (6 chapters)" or "2"); 0 (the longest) for anything else.
 int titleNumber(const QString &text);
 
+// A disc's name: the folder that holds VIDEO_TS, or the image's name
+// without ".iso" ("/dvd/FILM/VIDEO_TS" and "/iso/FILM.iso" give "FILM").
+QString discName(const QString &disc);
+
 // The priority class that the "priority" combo's text names.
 quint32 priorityClassFor(const QString &priorityText);
 
