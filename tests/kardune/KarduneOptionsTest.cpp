@@ -70,10 +70,11 @@ TEST(KarduneCommandLine, ReadsBothJoinCommands)
 
     // Into MPEG-4 audio, tagged: a title is one word, whatever it looks like.
     o = parseOptions(frontEndWords(
-        R"("/k" -core( -input "/t/Kardune.lst" -join -type aac -prefix "/out/My Film.M4a"  -logfilea "/l.log" -title "-r" -language FRA ) -profile( Wavesmithy v0.51 ))"));
+        R"("/k" -core( -input "/t/Kardune.lst" -join -type aac -prefix "/out/My Film.M4a"  -logfilea "/l.log" -title "-r" -language FRA -chapters /t/my tmp/chapters.txt ) -profile( Wavesmithy v0.51 ))"));
     EXPECT_TRUE(isM4a(o.prefix));
     EXPECT_EQ(o.title, "-r");
     EXPECT_EQ(o.language, "fra");
+    EXPECT_EQ(o.chapters, "/t/my tmp/chapters.txt");
     EXPECT_FALSE(isM4a("/out/film.m4a.aac"));
 }
 
@@ -98,6 +99,8 @@ TEST(KarduneCommandLine, RejectsWhatItCannotUse)
         {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-language", "e1g", ")"},
         {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-title", ")"},               // no title
         {"-core(", "-input", "a", "-prefix", "p", "-type", "ac3", "-title", "t", ")"},       // tags a join only
+        {"-core(", "-input", "a", "-prefix", "p", "-type", "ac3", "-chapters", "c", ")"},
+        {"-core(", "-input", "l", "-join", "-prefix", "o.m4a", "-chapters", ")"},            // no file
         {"-core(", "-input", "l", "-addriff", "-output", "o.M4A", ")"},                      // RIFF is no .m4a
     };
     for (const auto &words : bad)

@@ -148,3 +148,81 @@ TEST_F(M4aJoin, RefusalsAndFailuresLeaveNoFile)
     EXPECT_NE(err.find("ADIF parts cannot be written into an .m4a file"), std::string::npos) << err;
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.m4a"))));
 }
+
+// Chapters from an FFmpeg metadata file, as ffprobe reads them back from the
+// .m4a, with the exact length kept; a file that is not one fails and writes
+// nothing; an .aac output is not touched by them.
+TEST_F(M4aJoin, ChaptersFromAMetadataFile)
+{
+    makeParts();
+    const QByteArray notes[] = {readFile(path(QStringLiteral("01.aac.length"))),
+                                readFile(path(QStringLiteral("02.aac.length")))};
+    const auto chapter = [](const char *timeBase, const char *start, const char *title) {
+        return std::string("[CHAPTER]\nTIMEBASE=") + timeBase + "\nSTART=" + start + "\nEND=" + start + "\ntitle=" +
+               title + "\n";
+    };
+    const std::string normal = ";FFMETADATA1\n" + chapter("1/1000", "0", "Chapter 1") +
+                               chapter("1/1000", "1000", "Chapter 2") + chapter("1/1000", "2000", "Chapter 3");
+    const struct {
+        const char *name;
+        std::string text; // of the chapter file; none for a missing one
+        std::string chapters; // ffprobe's start,end,title lines; empty when the join fails
+        const char *error;
+    } cases[] = {
+        {"normal", normal, "0.000000,1.000000,Chapter 1\n1.000000,2.000000,Chapter 2\n2.000000,3.010417,Chapter 3\n", ""},
+        {"out of order, below 0, a start twice",
+         ";FFMETADATA1\n" + chapter("1/1000", "2000", "C") + chapter("1/1000", "-500", "A") +
+             chapter("1/1000", "1000", "B") + chapter("1/1000", "1000", "B2"),
+         "0.000000,1.000000,A\n1.000000,2.000000,B2\n2.000000,3.010417,C\n", ""},
+        {"at and past the end",
+         ";FFMETADATA1\n" + chapter("1/48000", "0", "A") + chapter("1/48000", "144499", "B") +
+             chapter("1/48000", "144500", "C") + chapter("1000/1", "9223372036854775806", "D"),
+         "0.000000,3.010396,A\n3.010396,3.010417,B\n", ""},
+        {"no start", ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nEND=5\ntitle=A\n", "", "is malformed"},
+        {"no header", chapter("1/1000", "0", "A"), "", "is not an FFmpeg metadata file"},
+        {"no chapters", ";FFMETADATA1\ntitle=Film\n", "", "holds no chapters"},
+        {"missing", {}, "", "cannot read the chapter file"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QStringLiteral("chapters%1.txt").arg(++n)), out = path(QStringLiteral("%1.m4a").arg(n));
+        if (!c.text.empty())
+            writeFile(file, QByteArray::fromStdString(c.text));
+        writeFile(path(QStringLiteral("01.aac.length")), notes[0]);
+        writeFile(path(QStringLiteral("02.aac.length")), notes[1]);
+        std::string err;
+        const int code = join(out, &err, {"-chapters", file.toStdString()});
+        if (c.chapters.empty()) {
+            EXPECT_EQ(code, 1);
+            EXPECT_NE(err.find("chapter file " + file.toStdString()), std::string::npos) << err;
+            EXPECT_NE(err.find(c.error), std::string::npos) << err;
+            EXPECT_FALSE(QFile::exists(out));
+            EXPECT_TRUE(QFile::exists(path(QStringLiteral("01.aac.length")))); // kept for the next try
+            continue;
+        }
+        ASSERT_EQ(code, 0) << err;
+        QString listed;
+        ASSERT_EQ(wstest::runProgram(QStringLiteral("ffprobe"),
+                                     {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                      QStringLiteral("chapter=start_time,end_time:chapter_tags=title"), QStringLiteral("-of"),
+                                      QStringLiteral("csv=p=0"), out},
+                                     &listed),
+                  0);
+        EXPECT_EQ(listed.toStdString(), c.chapters);
+        // The chapter track leaves the audio track's edit list and the iTunSMPB comment alone.
+        const auto audio = probe(out, QStringLiteral("stream=duration_ts:format_tags=iTunSMPB"),
+                                 {QStringLiteral("-select_streams"), QStringLiteral("a")});
+        EXPECT_EQ(audio.at("duration_ts"), std::to_string(kSamples));
+        EXPECT_EQ(smpbOf(audio.at("TAG:iTunSMPB")).length, uint64_t(kSamples));
+    }
+
+    // ADTS has no chapters: a note, and the same bytes as without them.
+    writeFile(path(QStringLiteral("k.log")), {});
+    ASSERT_EQ(join(path(QStringLiteral("plain.aac"))), 0);
+    ASSERT_EQ(join(path(QStringLiteral("chapters.aac")), nullptr,
+                   {"-chapters", path(QStringLiteral("chapters1.txt")).toStdString()}),
+              0);
+    EXPECT_EQ(readFile(path(QStringLiteral("chapters.aac"))), readFile(path(QStringLiteral("plain.aac"))));
+    EXPECT_TRUE(readFile(path(QStringLiteral("k.log"))).contains("chapters (-chapters) are kept only in an .m4a output"));
+}

@@ -97,3 +97,93 @@ TEST(TromvaxDisc, FailuresNameTheDiscAndTheReason)
         EXPECT_FALSE(exists(out));
     }
 }
+
+// A VOB copied from a disc with its title set's IFO (or the IFO's backup)
+// beside it: the tracks of the IFO that the file holds, in the disc's order
+// with the IFO's facts, then the file's other streams; without an IFO, or
+// under another name, the file's own streams as before.
+TEST(TromvaxDisc, VobBesideItsIfoListsTheTitleSetsTracks)
+{
+    ASSERT_TRUE(disc().valid());
+    const QString from = disc().folder + "/VIDEO_TS/", root = QString::fromStdString(scratchDir());
+    // A VOB of the title set holding AC3 0x81 (listed) and MPEG audio 0xC0
+    // (stream number 0, but not the kind the IFO gives that number).
+    const QString part = root + "/part.vob";
+    ASSERT_TRUE(wstest::ffmpeg({"-i", from + "VTS_01_1.VOB", "-map", "0:v", "-map", "0:i:0x81", "-map", "0:i:0x1c3", "-c",
+                                "copy", "-f", "vob", root + "/ff.vob"}));
+    ASSERT_TRUE(discfixture::renumber(root + "/ff.vob", part, {{0x80, 0x81}}));
+    const auto bytes = [](const QString &file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray ifo = bytes(from + "VTS_01_0.IFO"), partBytes = bytes(part);
+    ASSERT_FALSE(ifo.isEmpty() || partBytes.isEmpty());
+    const std::string ownStreams = "audio 0 0x80 ac3 6 - -\n"
+                                   "audio 0 0x81 ac3 2 - -\n"
+                                   "audio 0 0xA2 lpcm 2 - -\n"
+                                   "audio 0 0xC3 mpeg 2 - -\n"
+                                   "audio 0 0x8C dts 2 - -\n";
+    const std::string discTracks = "audio 0 0x80 ac3 6 en -\n"
+                                   "audio 0 0x81 ac3 2 en commentary\n"
+                                   "audio 0 0xA2 lpcm 2 fr -\n"
+                                   "audio 0 0xC3 mpeg 2 it -\n"
+                                   "audio 0 0x8C dts 2 de -\n";
+    const struct {
+        const char *name;
+        QList<QPair<QString, QByteArray>> files; // name and content; an empty content: the disc's VOB
+        QString vob;
+        std::string audio;  // the list's audio lines
+        QString factsFrom;  // the file the log names; empty: no IFO facts
+        std::string chosen; // the automatic choice
+    } cases[] = {
+        {"IFO", {{"VTS_01_1.VOB", {}}, {"VTS_01_0.IFO", ifo}}, "VTS_01_1.VOB", discTracks, "VTS_01_0.IFO", "0x80"},
+        {"backup only", {{"vts_01_1.vob", {}}, {"vts_01_0.bup", ifo}}, "vts_01_1.vob", discTracks, "vts_01_0.bup", "0x80"},
+        {"damaged IFO and its backup",
+         {{"VTS_01_1.VOB", {}}, {"VTS_01_0.IFO", ifo.left(3000)}, {"VTS_01_0.BUP", ifo}},
+         "VTS_01_1.VOB",
+         discTracks,
+         "VTS_01_0.BUP",
+         "0x80"},
+        {"no IFO", {{"VTS_01_1.VOB", {}}}, "VTS_01_1.VOB", ownStreams, "", "0x80"},
+        {"another name", {{"film.vob", {}}, {"VTS_01_0.IFO", ifo}}, "film.vob", ownStreams, "", "0x80"},
+        {"the IFO's track first",
+         {{"VTS_01_1.VOB", partBytes}, {"VTS_01_0.IFO", ifo}},
+         "VTS_01_1.VOB",
+         "audio 0 0x81 ac3 2 en commentary\naudio 0 0xC0 mpeg 2 - -\n",
+         "VTS_01_0.IFO",
+         "0x81"},
+        {"the file's own choice", {{"VTS_01_1.VOB", partBytes}}, "VTS_01_1.VOB",
+         "audio 0 0xC0 mpeg 2 - -\naudio 0 0x81 ac3 2 - -\n", "", "0xC0"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString dir = root + QString("/case%1/").arg(++n);
+        ASSERT_TRUE(QDir().mkpath(dir));
+        for (const auto &[name, content] : c.files)
+            if (QFile f(dir + name); content.isEmpty())
+                ASSERT_TRUE(QFile::copy(from + "VTS_01_1.VOB", dir + name));
+            else
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        const std::string vob = (dir + c.vob).toStdString(), log = (dir + "t.log").toStdString();
+        std::string out, err;
+        ASSERT_EQ(runTromvax("tromvax -list( -input \"" + vob + "\" )", &err, &out), 0) << err;
+        const size_t lines = std::count(c.audio.begin(), c.audio.end(), '\n');
+        const std::string title = out.substr(0, out.find('\n') + 1);
+        EXPECT_EQ(title.substr(title.find(" 0 ", 8)), " 0 " + std::to_string(lines) + "\n") << out;
+        EXPECT_EQ(out.substr(out.find('\n') + 1), c.audio);
+        // The automatic choice, and the log's line on the IFO.
+        ASSERT_EQ(runTromvax("tromvax -core( -input \"" + vob + "\" -payload -output \"" + dir.toStdString() +
+                                 "out\" -logfile \"" + log + "\" )",
+                             &err),
+                  0)
+            << err;
+        const std::string facts = "Audio tracks of the title set from ";
+        if (c.factsFrom.isEmpty())
+            EXPECT_EQ(readFile(log).find(facts), std::string::npos) << readFile(log);
+        else
+            EXPECT_NE(readFile(log).find(facts + (dir + c.factsFrom).toStdString() + "\n"), std::string::npos)
+                << readFile(log);
+        EXPECT_NE(readFile(log).find("Substream ID: " + c.chosen), std::string::npos) << readFile(log);
+    }
+}

@@ -3,6 +3,7 @@
 #include "AacStreamHeaders.h"
 #include "AtomicFile.h"
 #include "Av.h"
+#include "Chapters.h"
 #include "PartLength.h"
 
 #include <cerrno>
@@ -353,11 +354,14 @@ void writeGaplessComment(int fd, const std::string &path, const std::string &ite
 // The first frame starts `priming` samples before the audio, so the muxer
 // writes an edit list that skips them; the last frame lasts only up to the
 // end of the audio, which ends the edit there. The iTunSMPB comment says the
-// same for players that read it.
+// same for players that read it. Chapters go into the muxer before its
+// header; it writes them as a QuickTime chapter track (a text track the audio
+// track refers to) and as a Nero chpl box, which leave the audio track's
+// edit list and the tags alone.
 class M4aSink : public AdtsSink {
 public:
     M4aSink(wstool::AtomicFile &file, const AdtsHeader &stream, const Timeline &t, int64_t bitRate,
-            const Options &o)
+            const Options &o, const std::vector<FittedChapter> &chapters)
         : file_(file), path_(file.target()), timeline_(t), rate_(stream.sampleRate())
     {
         if (stream.channelConfig == 0)
@@ -397,6 +401,7 @@ public:
         av_dict_set(&out_->metadata, kStandInKey, standInValue(item_.size()).c_str(), 0);
         if (!o.language.empty())
             av_dict_set(&st_->metadata, "language", o.language.c_str(), 0);
+        addChapters(out_.get(), chapters, rate_);
         in_ = wstool::makePacket();
         pkt_ = wstool::makePacket();
     }
@@ -645,6 +650,13 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
                         "without -adif");
     if (!m4a && (!o.title.empty() || !o.language.empty()))
         log.line("Note: -title and -language are kept only in an .m4a output; " + o.prefix + " has no tags");
+    std::vector<ChapterMark> marks;
+    if (!o.chapters.empty()) {
+        if (m4a)
+            marks = readChapterFile(o.chapters, log);
+        else
+            log.line("Note: chapters (-chapters) are kept only in an .m4a output; " + o.prefix + " has none");
+    }
 
     // First every part is checked, then the output is written.
     std::vector<PartInfo> infos;
@@ -660,6 +672,7 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
     }
     result.parts = int(infos.size());
     std::optional<Timeline> timeline;
+    std::vector<FittedChapter> chapters;
     if (m4a) {
         for (size_t i = 0; i < infos.size(); ++i)
             if (!infos[i].oneBlockFrames)
@@ -667,6 +680,14 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
                                 " holds ADTS frames of several raw data blocks; an .m4a file takes one a frame");
         timeline = timelineOf(infos, log);
         result.seconds = double(timeline->length) / infos[0].sampleRate;
+        if (!marks.empty()) {
+            int dropped = 0;
+            chapters = fitChapters(marks, infos[0].sampleRate, timeline->length, &dropped);
+            log.line("Chapters: " + std::to_string(chapters.size()) + " from " + o.chapters);
+            if (dropped > 0)
+                log.line("Note: " + std::to_string(dropped) + " of the chapters in " + o.chapters +
+                         " start at or past the end of the audio, or at the same time as a later one; left out");
+        }
     }
 
     wstool::AtomicFile out(o.prefix);
@@ -685,7 +706,7 @@ JoinResult join(const Options &o, wstool::ToolLog &log)
         if (o.addRiff) {
             sink = std::make_unique<RiffSink>(out, *adtsStream, bitRate);
         } else if (timeline) {
-            sink = std::make_unique<M4aSink>(out, *adtsStream, *timeline, bitRate, o);
+            sink = std::make_unique<M4aSink>(out, *adtsStream, *timeline, bitRate, o, chapters);
         } else {
             sink = std::make_unique<PlainSink>(out);
         }

@@ -40,7 +40,7 @@ Split:
 
 Join:
   kardune -core( -input LIST -join -type aac -prefix OUTPUT -logfile|-logfilea LOG
-                 [-title TEXT] [-language CODE] )
+                 [-title TEXT] [-language CODE] [-chapters FILE] )
   kardune -core( -input LIST -addriff -type aac -output OUTPUT -logfile|-logfilea LOG )
     Joins the AAC parts named in LIST (one path per line, LF or CR LF) into
     OUTPUT, in line order. ADTS parts are passed through frame by frame; ADIF
@@ -57,7 +57,16 @@ Join:
     -title TEXT     the title tag (one word; quote it in a single-string
                     command line)
     -language CODE  the track's language, ISO 639-2 (eng, deu, fra, ...)
-    The encoder tag is "Wavesmithy" and the version. Other outputs have no tags.
+    -chapters FILE  chapters from an FFmpeg metadata file (";FFMETADATA1",
+                    [CHAPTER] sections with TIMEBASE, START, END, title=),
+                    times on the output's timeline: sorted by start, a start
+                    below 0 made 0, each ending where the next starts and
+                    the last at the end; one starting at or past the end, or
+                    at the same time as a later one, is left out. A file that
+                    cannot be read or is malformed fails the join. Written
+                    as a QuickTime chapter track and a Nero chpl box.
+    The encoder tag is "Wavesmithy" and the version. Other outputs have no tags
+    and no chapters (-title, -language and -chapters give a note in the log).
 
   kardune --help | --version
 

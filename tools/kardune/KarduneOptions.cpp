@@ -16,7 +16,8 @@ using wstool::lower;
 namespace {
 
 const std::set<std::string> kCoreSwitches = {"-input", "-prefix", "-output", "-logfile", "-logfilea", "-type",
-                                             "-r",     "-ending", "-join",   "-addriff", "-title",    "-language"};
+                                             "-r",     "-ending", "-join",   "-addriff", "-title",    "-language",
+                                             "-chapters"};
 
 // A path: the words up to the next switch of the group, joined by blanks, so
 // an unquoted folder name with blanks still arrives whole.
@@ -81,6 +82,8 @@ void readCore(const std::vector<std::string> &w, Options &o, bool &join)
                 throw UsageError("switch -language needs a three-letter ISO 639-2 code such as eng");
             o.language = code;
             ++i;
+        } else if (sw == "-chapters") {
+            o.chapters = pathValue(w, i, sw);
         } else if (sw == "-r")
             o.replace = true;
         else if (sw == "-ending")
@@ -136,8 +139,8 @@ Options parseOptions(const std::vector<std::string> &words)
     if (o.prefix.empty())
         throw UsageError(join ? "no output file (-prefix or -output) given"
                               : "no prefix for the part names (-prefix) given");
-    if (!join && (!o.title.empty() || !o.language.empty()))
-        throw UsageError("-title and -language are tags of a joined .m4a file, not of a split");
+    if (!join && (!o.title.empty() || !o.language.empty() || !o.chapters.empty()))
+        throw UsageError("-title, -language and -chapters belong to a joined .m4a file, not to a split");
     if (o.addRiff && isM4a(o.prefix))
         throw UsageError("-addriff writes a RIFF WAVE file, not MPEG-4 audio: join into " + o.prefix +
                          " with -join -prefix");

@@ -25,6 +25,7 @@ struct Options {
     std::vector<double> lengths; // part lengths in seconds, zeros left out
     std::string title;      // join into .m4a: the title tag
     std::string language;   // join into .m4a: the track's language, ISO 639-2 ("eng")
+    std::string chapters;   // join into .m4a: an FFmpeg metadata file with the chapters
 };
 
 // An output name ending in ".m4a" (any case): the join writes MPEG-4 audio.

@@ -12,6 +12,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstring>
 #include <cstdio>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <map>
 #include <sys/stat.h>
@@ -84,6 +85,51 @@ const pgc_t *titlePgc(const ifo_handle_t *vts, int vtsTitle)
     return pgc && pgc->cell_playback ? pgc : nullptr;
 }
 
+// The audio tracks of a title: the title set's attributes, numbered by the
+// audio control words of the title's program chain, in the disc's order.
+std::vector<DiscAudioTrack> audioTracks(const ifo_handle_t *vts, const pgc_t *pgc)
+{
+    std::vector<DiscAudioTrack> tracks;
+    const vtsi_mat_t *mat = vts->vtsi_mat;
+    for (int k = 0; mat && k < std::min<int>(mat->nr_of_vts_audio_streams, 8); ++k) {
+        const uint16_t control = pgc->audio_control[k];
+        if (!(control & 0x8000))
+            continue;
+        const audio_attr_t &a = mat->vts_audio_attr[k];
+        DiscAudioTrack track;
+        const int number = (control >> 8) & 7;
+        switch (a.audio_format) {
+        case 0:
+            track.id = 0x80 + number;
+            track.format = "ac3";
+            break;
+        case 2:
+        case 3:
+            track.id = 0xC0 + number;
+            track.format = "mpeg";
+            break;
+        case 4:
+            track.id = 0xA0 + number;
+            track.format = "lpcm";
+            break;
+        case 6:
+            track.id = 0x88 + number;
+            track.format = "dts";
+            break;
+        default:
+            continue; // no other kind is read
+        }
+        track.channels = a.channels + 1;
+        const char l0 = char(a.lang_code >> 8), l1 = char(a.lang_code & 0xFF);
+        if (a.lang_type == 1 && std::isalpha(static_cast<unsigned char>(l0)) &&
+            std::isalpha(static_cast<unsigned char>(l1)))
+            track.language = lowerCase(std::string{l0, l1});
+        track.commentary = a.code_extension == 3 || a.code_extension == 4;
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
 } // namespace
 
 bool isDiscPath(const std::string &path)
@@ -93,6 +139,71 @@ bool isDiscPath(const std::string &path)
     const size_t dot = path.find_last_of('.');
     return dot != std::string::npos && path.find('/', dot) == std::string::npos &&
            lowerCase(path.substr(dot + 1)) == "iso";
+}
+
+namespace {
+
+// libdvdread's complaints while it reads a file: it reads the IFO's backup
+// (BUP) in place of a missing or damaged IFO and says so only in them.
+struct Complaints {
+    int count = 0;
+};
+
+void countComplaints(void *complaints, dvd_logger_level_t level, const char *, va_list)
+{
+    if (level == DVD_LOGGER_LEVEL_ERROR || level == DVD_LOGGER_LEVEL_WARN)
+        ++static_cast<Complaints *>(complaints)->count;
+}
+
+struct ReaderCloser {
+    void operator()(dvd_reader_t *dvd) const { DVDClose(dvd); }
+};
+
+} // namespace
+
+std::optional<VobTitleSet> titleSetBesideVob(const std::string &vobPath)
+{
+    const std::string name = lowerCase(baseName(vobPath));
+    const auto digit = [&](size_t i) { return name[i] >= '0' && name[i] <= '9'; };
+    if (name.size() != 12 || name.compare(0, 4, "vts_") != 0 || !digit(4) || !digit(5) || name[6] != '_' ||
+        name[7] < '1' || name[7] > '9' || name.compare(8, 4, ".vob") != 0)
+        return std::nullopt;
+    const int set = (name[4] - '0') * 10 + (name[5] - '0');
+    if (set < 1)
+        return std::nullopt;
+    const size_t slash = vobPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : vobPath.substr(0, slash);
+
+    // The IFO and BUP as the folder spells them.
+    const std::string stem = name.substr(0, 7) + "0.";
+    std::string ifo, bup;
+    if (DIR *dir = ::opendir(folder.c_str())) {
+        while (const dirent *e = ::readdir(dir)) {
+            const std::string entry = lowerCase(e->d_name);
+            if (entry == stem + "ifo")
+                ifo = folder + "/" + e->d_name;
+            else if (entry == stem + "bup")
+                bup = folder + "/" + e->d_name;
+        }
+        ::closedir(dir);
+    }
+    if (ifo.empty() && bup.empty())
+        return std::nullopt;
+
+    Complaints complaints;
+    const dvd_logger_cb logger = {countComplaints};
+    std::unique_ptr<dvd_reader_t, ReaderCloser> dvd(DVDOpen2(&complaints, &logger, folder.c_str()));
+    if (!dvd)
+        return std::nullopt;
+    complaints.count = 0;
+    IfoPtr vts(ifoOpen(dvd.get(), set));
+    const pgc_t *pgc = titlePgc(vts.get(), 1);
+    if (!pgc)
+        return std::nullopt;
+    VobTitleSet out;
+    out.audio = audioTracks(vts.get(), pgc);
+    out.ifoPath = ifo.empty() || (!bup.empty() && complaints.count > 0) ? bup : ifo;
+    return out;
 }
 
 Disc::Disc(const std::string &path) : path_(path)
@@ -156,45 +267,7 @@ Disc::Disc(const std::string &path) : path_(path)
                 t.chapterStarts.push_back(cellStart[size_t(cell - 1)]);
         }
 
-        // Audio tracks: the title set's attributes, numbered by the chain's
-        // audio control words.
-        const vtsi_mat_t *mat = vts->vtsi_mat;
-        for (int k = 0; mat && k < std::min<int>(mat->nr_of_vts_audio_streams, 8); ++k) {
-            const uint16_t control = pgc->audio_control[k];
-            if (!(control & 0x8000))
-                continue;
-            const audio_attr_t &a = mat->vts_audio_attr[k];
-            DiscAudioTrack track;
-            const int number = (control >> 8) & 7;
-            switch (a.audio_format) {
-            case 0:
-                track.id = 0x80 + number;
-                track.format = "ac3";
-                break;
-            case 2:
-            case 3:
-                track.id = 0xC0 + number;
-                track.format = "mpeg";
-                break;
-            case 4:
-                track.id = 0xA0 + number;
-                track.format = "lpcm";
-                break;
-            case 6:
-                track.id = 0x88 + number;
-                track.format = "dts";
-                break;
-            default:
-                continue; // no other kind is read
-            }
-            track.channels = a.channels + 1;
-            const char l0 = char(a.lang_code >> 8), l1 = char(a.lang_code & 0xFF);
-            if (a.lang_type == 1 && std::isalpha(static_cast<unsigned char>(l0)) &&
-                std::isalpha(static_cast<unsigned char>(l1)))
-                track.language = lowerCase(std::string{l0, l1});
-            track.commentary = a.code_extension == 3 || a.code_extension == 4;
-            t.audio.push_back(track);
-        }
+        t.audio = audioTracks(vts.get(), pgc);
         titles_.push_back(t);
     }
     if (titles_.empty()) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,19 @@ struct DiscTitle {
 // Whether `path` names a disc rather than a file: a folder (holding
 // VIDEO_TS, or VIDEO_TS itself) or an image (".iso").
 bool isDiscPath(const std::string &path);
+
+// The audio tracks of the title set that a VOB file copied from a disc
+// belongs to, read from the IFO beside it.
+struct VobTitleSet {
+    std::string ifoPath;               // the file the facts came from
+    std::vector<DiscAudioTrack> audio; // of the set's first title, in the disc's order
+};
+
+// For a file named VTS_NN_M.VOB (any case, M from 1; not a menu VOB) with
+// VTS_NN_0.IFO, or VTS_NN_0.BUP, in the same folder that libdvdread reads:
+// the audio tracks of title set NN. None for any other name, or when neither
+// file is there or readable.
+std::optional<VobTitleSet> titleSetBesideVob(const std::string &vobPath);
 
 class Disc {
 public:

@@ -59,7 +59,12 @@ Three kinds of run, and a disc's list:
                comments) or "-". Titles and tracks in the disc's order.
                For a VOB (or any other file): one "title 0" with the audio
                streams present, in the order of the automatic choice (the
-               first is the one taken without -substream).
+               first is the one taken without -substream). A VOB named
+               VTS_NN_M.VOB (M from 1) with its title set's VTS_NN_0.IFO,
+               or VTS_NN_0.BUP, beside it lists first the IFO's tracks that
+               it holds, in the disc's order with the IFO's format,
+               channels, language and role (the first is taken without
+               -substream), then its other streams with "- -".
   decode       -core( -input SRC -output WAV -logfile|-logfilea LOG -2ch|-6chwav )
                       [-azid( ... )] [-ssrc( ... )] [-boost( ... )]
                       [-plugin( ... )] [-profile( ... )] [-ota( ... )]
@@ -87,7 +92,9 @@ Three kinds of run, and a disc's list:
                    without it the DVD's audio stream number 0 (the low three
                    bits of the ID), else the lowest number present, AC3
                    before DTS, LPCM and MPEG audio of the same number (never
-                   the stream whose packet comes first)
+                   the stream whose packet comes first); a disc title, or a
+                   VTS_NN_M.VOB with its IFO beside it, takes the title's
+                   first audio track (the first the VOB holds)
   -2ch             decode to a stereo WAV (the default)
   -6chwav          decode to a six-channel WAV in the standard 5.1 order
                    FL FR FC LFE SL SR

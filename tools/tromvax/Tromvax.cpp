@@ -87,9 +87,13 @@ private:
     Source open(bool report = true);
     // The input's demuxer: a file, or a disc's title.
     std::unique_ptr<Demuxer> demuxer(const std::string &path);
-    // The substream to take: the one asked for, or a disc title's first
-    // audio track.
-    std::optional<int> substream() const;
+    // The substream to take from `dmx`: the one asked for, a disc title's
+    // first audio track, or the first of the title set's tracks present in a
+    // VOB with its IFO beside it; none for the automatic choice.
+    std::optional<int> substream(const Demuxer &dmx);
+    // The title set a VOB input belongs to, from the IFO beside it (read
+    // once, and logged); nullptr for any other input.
+    const VobTitleSet *vobTitleSet();
     void describe(const Source &s);
     ChainPlan plan(bool measuring, double gainDb) const;
     double measureGain(); // the first pass of -g max or -g lufs:T with a WAV output
@@ -105,7 +109,17 @@ private:
     std::string inputPath_ = o_.input; // what is decoded: the input, or it with its run-in and run-out
     std::shared_ptr<Disc> disc_;        // a disc input, once opened
     const DiscTitle *title_ = nullptr;  // and its title
+    std::optional<std::optional<VobTitleSet>> vobSet_; // a VOB's title set, once looked for
+    std::string choice_; // how substream() chose, for the log
 };
+
+// "0x80", as the list and the log write a substream ID.
+std::string idText(int id)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", id);
+    return text;
+}
 
 std::string clockText(double s)
 {
@@ -139,11 +153,36 @@ std::unique_ptr<Demuxer> Runner::demuxer(const std::string &path)
     return std::make_unique<Demuxer>(std::make_unique<TitleStream>(disc_, title_->number));
 }
 
-std::optional<int> Runner::substream() const
+const VobTitleSet *Runner::vobTitleSet()
 {
-    if (o_.substream || !title_ || title_->audio.empty())
+    if (!vobSet_) {
+        vobSet_.emplace(isDiscPath(o_.input) ? std::nullopt : titleSetBesideVob(o_.input));
+        if (*vobSet_)
+            log_.line("Audio tracks of the title set from " + (*vobSet_)->ifoPath);
+    }
+    return *vobSet_ ? &**vobSet_ : nullptr;
+}
+
+std::optional<int> Runner::substream(const Demuxer &dmx)
+{
+    choice_.clear();
+    if (o_.substream)
         return o_.substream;
-    return title_->audio.front().id;
+    if (title_ && !title_->audio.empty()) {
+        choice_ = " (the title's first audio track)";
+        return title_->audio.front().id;
+    }
+    if (const VobTitleSet *set = title_ ? nullptr : vobTitleSet()) {
+        const auto present = dmx.audioByChoice();
+        for (const DiscAudioTrack &a : set->audio)
+            for (const AVStream *st : present)
+                if (substreamIdOf(st) == idText(a.id)) {
+                    choice_ = " (the first audio track of the title set's IFO that the file holds)";
+                    return a.id;
+                }
+    }
+    choice_ = " (chosen automatically)";
+    return std::nullopt;
 }
 
 void Runner::list(std::ostream &out)
@@ -154,13 +193,24 @@ void Runner::list(std::ostream &out)
         out << listText(disc);
         return;
     }
-    // A VOB (or any other file): its audio streams as title 0, in the order
-    // of the automatic choice, with what the file itself tells.
+    // A VOB (or any other file): its audio streams as title 0. Those its
+    // title set's IFO lists come first, in the disc's order with the IFO's
+    // facts; the rest follow in the order of the automatic choice, with what
+    // the file itself tells.
     Demuxer dmx(o_.input);
-    const auto streams = dmx.audioByChoice();
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", dmx.durationSeconds());
-    out << "title 0 " << seconds << " 0 " << streams.size() << "\n";
+    std::vector<const AVStream *> streams = dmx.audioByChoice();
+    std::vector<std::string> lines;
+    if (const VobTitleSet *set = vobTitleSet()) {
+        for (const DiscAudioTrack &a : set->audio) {
+            const auto st = std::find_if(streams.begin(), streams.end(),
+                                         [&](const AVStream *s) { return substreamIdOf(s) == idText(a.id); });
+            if (st == streams.end())
+                continue; // listed, but not in this file
+            streams.erase(st);
+            lines.push_back(idText(a.id) + " " + a.format + " " + std::to_string(a.channels) + " " +
+                            (a.language.empty() ? "-" : a.language) + " " + (a.commentary ? "commentary" : "-"));
+        }
+    }
     for (const AVStream *st : streams) {
         const AVCodecID c = st->codecpar->codec_id;
         const std::string format = c == AV_CODEC_ID_AC3 || c == AV_CODEC_ID_EAC3 ? "ac3"
@@ -168,9 +218,14 @@ void Runner::list(std::ostream &out)
                                    : c == AV_CODEC_ID_PCM_DVD                ? "lpcm"
                                    : c == AV_CODEC_ID_MP1 || c == AV_CODEC_ID_MP2 || c == AV_CODEC_ID_MP3 ? "mpeg"
                                                                                                            : avcodec_get_name(c);
-        out << "audio 0 " << substreamIdOf(st) << " " << format << " " << st->codecpar->ch_layout.nb_channels
-            << " - -\n";
+        lines.push_back(substreamIdOf(st) + " " + format + " " + std::to_string(st->codecpar->ch_layout.nb_channels) +
+                        " - -");
     }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", dmx.durationSeconds());
+    out << "title 0 " << seconds << " 0 " << lines.size() << "\n";
+    for (const std::string &line : lines)
+        out << "audio 0 " << line << "\n";
 }
 
 // The input of a split part with the audio its span note carries before and
@@ -209,7 +264,7 @@ Runner::Source Runner::open(bool report)
 {
     Source s;
     s.dmx = demuxer(inputPath_);
-    AVStream *st = s.dmx->selectAudio(substream());
+    AVStream *st = s.dmx->selectAudio(substream(*s.dmx));
     s.dec = std::make_unique<Decoder>(st, o_.dynamicRange);
     if (report)
         describe(s);
@@ -527,11 +582,10 @@ void Runner::extract()
 {
     const std::unique_ptr<Demuxer> demuxed = demuxer(o_.input);
     Demuxer &dmx = *demuxed;
-    AVStream *st = dmx.selectAudio(substream());
+    AVStream *st = dmx.selectAudio(substream(dmx));
     log_.line("Input: " + o_.input);
     log_.line("Format: " + dmx.describe());
-    log_.line("Substream: " + dmx.substreamId() + ", " + avcodec_get_name(st->codecpar->codec_id) +
-              (o_.substream ? "" : title_ ? " (the title's first audio track)" : " (chosen automatically)"));
+    log_.line("Substream: " + dmx.substreamId() + ", " + avcodec_get_name(st->codecpar->codec_id) + choice_);
 
     // LPCM is written as a WAV file; every other kind as its own frames.
     const bool pcm = isPcm(st->codecpar->codec_id);
