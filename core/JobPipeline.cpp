@@ -334,7 +334,8 @@ DiscTagFiles JobPipeline::writeDiscTags(const JobFiles &files, const ToolLogValu
     }
     const auto title = std::find_if(titles->begin(), titles->end(),
                                     [&](const DiscTitleInfo &t) { return t.number == s.title; });
-    const DiscTitleInfo &t = title != titles->end() ? *title : titlesByLength(*titles, -1).first();
+    // A copy: the longest comes from a list that lives only in this line.
+    const DiscTitleInfo t = title != titles->end() ? *title : titlesByLength(*titles, -1).first();
     DiscTagFiles tags;
     for (const DiscTrack &track : t.tracks)
         if (track.id.compare(scanned.substream, Qt::CaseInsensitive) == 0)

@@ -136,6 +136,39 @@ TEST(DiscConversion, EveryTrackAndTitleMatchesItsSource)
     }
 }
 
+// An .m4a of a disc title carries the title's chapters, where the picture
+// has them, the track's language and the disc's name.
+TEST(DiscConversion, Mpeg4OutputHasTheTitlesChaptersAndLanguage)
+{
+    ASSERT_TRUE(disc().valid());
+    Sandbox box;
+    store(box);
+    const QString out = box.path(QStringLiteral("film.m4a"));
+    const RunResult r = convert(box, disc().folder, out, 0, QStringLiteral("0xA2")); // the longest: title 1
+    ASSERT_EQ(r.code, 0) << r.all().toStdString();
+    QString chapters, err;
+    ASSERT_EQ(wstest::runProgram(QStringLiteral("ffprobe"),
+                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                  QStringLiteral("chapter=start_time:chapter_tags=title"), QStringLiteral("-of"),
+                                  QStringLiteral("csv=p=0"), out},
+                                 &chapters, &err),
+              0)
+        << err.toStdString();
+    const QStringList lines = chapters.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << chapters.toStdString();
+    const double starts[] = {0, 4, 8};
+    for (int i = 0; i < 3; ++i) {
+        const QStringList f = lines[i].trimmed().split(QLatin1Char(','));
+        ASSERT_EQ(f.size(), 2) << lines[i].toStdString();
+        EXPECT_NEAR(f[0].toDouble(), starts[i], 0.1) << lines[i].toStdString();
+        EXPECT_EQ(f[1], QStringLiteral("Chapter %1").arg(i + 1));
+    }
+    auto tags = audiocheck::probe(out, QStringLiteral("stream_tags=language:format_tags=title"),
+                                  {QStringLiteral("-select_streams"), QStringLiteral("a")});
+    EXPECT_EQ(tags["TAG:language"], "fra");
+    EXPECT_EQ(tags["TAG:title"], QFileInfo(disc().folder).fileName().toStdString());
+}
+
 // The list the window's Title and substream combos show.
 TEST(DiscConversion, TitleAndTrackItems)
 {
