@@ -40,16 +40,17 @@ int titleNumber(const QString &text)
     return ok && n >= 1 && n <= 99 ? n : 0;
 }
 
-QString discName(const QString &disc)
+QString discOutputBase(const QString &disc)
 {
     QString path = QDir::cleanPath(disc);
     if (QFileInfo(path).fileName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
         path = QFileInfo(path).path();
-    QString name = QFileInfo(path).fileName();
-    if (name.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive))
-        name.chop(4);
-    return name;
+    if (path.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive))
+        path.chop(4);
+    return path;
 }
+
+QString discName(const QString &disc) { return QFileInfo(discOutputBase(disc)).fileName(); }
 
 QStringList JobSettings::segments(QString *error) const
 {

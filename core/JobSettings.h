@@ -100,6 +100,9 @@ int titleNumber(const QString &text);
 // A disc's name: the folder that holds VIDEO_TS, or the image's name
 // without ".iso" ("/dvd/FILM/VIDEO_TS" and "/iso/FILM.iso" give "FILM").
 QString discName(const QString &disc);
+// Where outputs named after a disc go: that name in the folder beside it
+// ("/dvd/FILM/VIDEO_TS" gives "/dvd/FILM", "/iso/FILM.iso" "/iso/FILM").
+QString discOutputBase(const QString &disc);
 
 // The priority class that the "priority" combo's text names.
 quint32 priorityClassFor(const QString &priorityText);

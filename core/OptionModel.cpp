@@ -413,12 +413,7 @@ void OptionModel::InputFile_Change()
     // (A name shorter than an extension has nothing to replace: the step is skipped.)
     const bool disc = wsjob::isDiscInput(input);
     if (!outputChosen_ && disc && lowerTail(input, 4) != QLatin1String(".iso")) {
-        QString folder = input;
-        while (folder.size() > 1 && folder.endsWith(separator()))
-            folder.chop(1);
-        if (folder.section(separator(), -1).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
-            folder = folder.section(separator(), 0, -2);
-        setText(control(QStringLiteral("OutputFile")), folder + QStringLiteral(".aac"));
+        setText(control(QStringLiteral("OutputFile")), wsjob::discOutputBase(input) + QStringLiteral(".aac"));
         outputChosen_ = true;
     } else if (!outputChosen_ && input.size() >= 3) {
         setText(control(QStringLiteral("OutputFile")), input.left(input.size() - 3) + QStringLiteral("aac"));

@@ -342,14 +342,7 @@ std::optional<EncodeRequest> encodeRequest(int row, int rowCount)
         // or the image without ".iso").
         r.inputFile = a.BatchDisc.at(row);
         r.title = a.BatchTitle.at(row);
-        QString base = r.inputFile;
-        while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
-            base.chop(1);
-        if (base.section(QLatin1Char('/'), -1).compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) == 0)
-            base = base.section(QLatin1Char('/'), 0, -2);
-        else if (base.endsWith(QLatin1String(".iso"), Qt::CaseInsensitive))
-            base.chop(4);
-        r.outputFile = base + QStringLiteral("_title%1.aac").arg(r.title);
+        r.outputFile = wsjob::discOutputBase(r.inputFile) + QStringLiteral("_title%1.aac").arg(r.title);
         r.automatic = id == kAutomatic;
         if (!r.automatic)
             r.substream = id;

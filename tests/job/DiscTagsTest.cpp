@@ -56,3 +56,17 @@ TEST(DiscTags, LanguagesAsMpeg4StoresThem)
     for (const char *unknown : {"", "e", "eng", "zz", "1x"})
         EXPECT_TRUE(mpeg4Language(unknown).isEmpty()) << unknown;
 }
+
+TEST(DiscTags, OutputsAreNamedAfterTheDisc)
+{
+    const struct {
+        const char *disc, *base, *name;
+    } cases[] = {{"/dvd/FILM/VIDEO_TS", "/dvd/FILM", "FILM"},
+                 {"/dvd/FILM/video_ts/", "/dvd/FILM", "FILM"},
+                 {"/dvd/FILM/", "/dvd/FILM", "FILM"},
+                 {"/iso/My Film.ISO", "/iso/My Film", "My Film"}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(discOutputBase(c.disc), c.base) << c.disc;
+        EXPECT_EQ(discName(c.disc), c.name) << c.disc;
+    }
+}
