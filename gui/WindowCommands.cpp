@@ -26,7 +26,8 @@ MessageBoxes &MessageBoxes::current()
 
 const QString WindowCommands::kInputFilter =
     QStringLiteral("Video Object (*.vob) |*.vob|Windows Audio (*.wav) | *.wav|Dolby Digital Audio (*.ac3) | "
-                   "*.ac3|Mpeg Audio (*.mp2;*.mp3;*.mpa) | *.mp2;*.mp3;*.mpa");
+                   "*.ac3|Mpeg Audio (*.mp2;*.mp3;*.mpa) | *.mp2;*.mp3;*.mpa|DTS Audio (*.dts) | *.dts|"
+                   "DVD Image (*.iso) | *.iso|DVD Folder (VIDEO_TS.IFO) | VIDEO_TS.IFO");
 const QString WindowCommands::kOutputFilter = QStringLiteral("AAC (ADTS) | *.aac|MPEG-4 audio | *.m4a");
 
 QString WindowCommands::toolFilter(const QString &control)
@@ -63,11 +64,22 @@ void WindowCommands::InputFile_Click()
     dialogs_.Filter(kInputFilter);
     dialogs_.FileName(input.text);
     const QString ext = input.text.right(3).toLower();
-    dialogs_.FilterIndex(ext == QLatin1String("vob") ? 1 : ext == QLatin1String("wav") ? 2 : ext == QLatin1String("ac3") ? 3 : 4);
+    const bool folder = wsjob::isDiscInput(input.text) && ext != QLatin1String("iso");
+    dialogs_.FilterIndex(folder                      ? 7
+                         : ext == QLatin1String("iso") ? 6
+                         : ext == QLatin1String("dts") ? 5
+                         : ext == QLatin1String("vob") ? 1
+                         : ext == QLatin1String("wav") ? 2
+                         : ext == QLatin1String("ac3") ? 3
+                                                       : 4);
     if (!show(false))
         return;
-    if (QFileInfo::exists(dialogs_.FileName()))
-        options_.setText(input, dialogs_.FileName());
+    QString chosen = dialogs_.FileName();
+    // A disc folder is picked by its VIDEO_TS.IFO: the input is the folder.
+    if (QFileInfo(chosen).fileName().compare(QLatin1String("VIDEO_TS.IFO"), Qt::CaseInsensitive) == 0)
+        chosen = QFileInfo(chosen).path();
+    if (QFileInfo::exists(chosen))
+        options_.setText(input, chosen);
 }
 
 void WindowCommands::OutputFile_DblClick()

@@ -74,7 +74,7 @@ TEST_F(Commands, InputPickerTakesAnExistingChoiceOnly)
     EXPECT_EQ(text("OutputFile"), dir.filePath("Movie.aac")); // the input-name rules ran
     EXPECT_TRUE(m().control(QStringLiteral("substream")).visible);
     EXPECT_EQ(desktop.dialogs.lastRequest.filterIndex, 3); // chosen by the old input, "Input.ac3"
-    EXPECT_EQ(desktop.dialogs.lastRequest.nameFilters.size(), 4);
+    EXPECT_EQ(desktop.dialogs.lastRequest.nameFilters.size(), 7);
 
     window->commands().InputFile_Click(); // now a .vob: first filter
     EXPECT_EQ(desktop.dialogs.lastRequest.filterIndex, 1);
@@ -85,6 +85,14 @@ TEST_F(Commands, InputPickerTakesAnExistingChoiceOnly)
     desktop.dialogs.file.reset(); // cancelled
     window->commands().InputFile_Click();
     EXPECT_EQ(text("InputFile"), vob);
+
+    // A disc folder is picked by its VIDEO_TS.IFO.
+    QDir(dir.path()).mkpath("FILM/VIDEO_TS");
+    desktop.dialogs.file = file("FILM/VIDEO_TS/VIDEO_TS.IFO");
+    window->commands().InputFile_Click();
+    EXPECT_EQ(text("InputFile"), dir.filePath("FILM/VIDEO_TS"));
+    window->commands().InputFile_Click();
+    EXPECT_EQ(desktop.dialogs.lastRequest.filterIndex, 7);
 }
 
 TEST_F(Commands, OutputPickerFixesTheOutputName)
