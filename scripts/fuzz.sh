@@ -26,7 +26,7 @@ fi
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
-all=(command_line span_note part_comment wav_header aac_headers log_scan settings drop_list)
+all=(command_line span_note part_comment wav_header aac_headers log_scan settings drop_list disc_list)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 for t in "${targets[@]}"; do
