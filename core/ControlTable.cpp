@@ -1,5 +1,6 @@
 // The controls of the main window with their design values, in stored order.
 // The order is part of the stored settings format and must not change.
+#include "DiscList.h"
 #include "OptionModel.h"
 
 #include <QDir>
@@ -111,19 +112,6 @@ Control disabled(Control c)
     return c;
 }
 
-QStringList substreamItems()
-{
-    QStringList items;
-    const struct {
-        int first;
-        const char *kind;
-    } groups[] = {{0x80, "AC3"}, {0x88, "DTS"}, {0xA0, "PCM"}, {0xC0, "MPA"}};
-    for (const auto &g : groups)
-        for (int d = 0; d < 8; ++d)
-            items << QStringLiteral("0x%1  (%2)").arg(QString::number(g.first + d, 16).toUpper(), QLatin1String(g.kind));
-    return items;
-}
-
 QString defaultTempFolder()
 {
     QString t = QDir::toNativeSeparators(QDir::tempPath());
@@ -155,7 +143,7 @@ void OptionModel::createControls()
     add(textBox(QStringLiteral("TempFolder"), -1, F1, defaultTempFolder(), O, QStringLiteral("Temporary Folder")));
     add(textBox(QStringLiteral("Kardune"), -1, F1, QStringLiteral("kardune"), O,
                 QStringLiteral("PATH of Kardune v0.82 (or newer)")));
-    add(hidden(combo(QStringLiteral("substream"), -1, F1, QStringLiteral("SubStream ID"), substreamItems())));
+    add(hidden(combo(QStringLiteral("substream"), -1, F1, QStringLiteral("SubStream ID"), wsjob::substreamItems(QStringLiteral("  ")))));
     add(textBox(QStringLiteral("aacenc"), -1, F1, QStringLiteral("aacenc"), O,
                 QStringLiteral("PATH of AacEnc v2.15 (or newer)")));
     add(textBox(QStringLiteral("OutputFile"), -1, F1, QStringLiteral("Output.aac"), O,

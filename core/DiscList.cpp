@@ -1,7 +1,9 @@
 #include "DiscList.h"
 
+#include "JobSettings.h"
 #include "Platform.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
@@ -158,15 +160,56 @@ void DiscLister::start(const QString &tromvax, const QString &disc)
     p->start(program, listArguments(disc));
 }
 
-QString titleItem(const DiscTitleInfo &t)
+QStringList substreamItems(const QString &gap)
 {
-    const long s = std::lround(t.seconds);
-    const int chapters = int(t.chapterStarts.size());
-    return QStringLiteral("%1  %2:%3:%4  (%5 chapter%6)")
-        .arg(t.number)
+    QStringList items;
+    const struct {
+        int first;
+        const char *kind;
+    } groups[] = {{0x80, "AC3"}, {0x88, "DTS"}, {0xA0, "PCM"}, {0xC0, "MPA"}};
+    for (const auto &g : groups)
+        for (int d = 0; d < 8; ++d)
+            items << QStringLiteral("0x%1%2(%3)").arg(QString::number(g.first + d, 16).toUpper(), gap, QLatin1String(g.kind));
+    return items;
+}
+
+bool isListable(const QString &input)
+{
+    return isDiscInput(input) || (input.endsWith(QLatin1String(".vob"), Qt::CaseInsensitive) && QFileInfo(input).isFile());
+}
+
+const DiscTitleInfo *findTitle(const QList<DiscTitleInfo> &titles, int number)
+{
+    for (const DiscTitleInfo &t : titles)
+        if (t.number == number)
+            return &t;
+    return nullptr;
+}
+
+const DiscTitleInfo &chosenTitle(const QList<DiscTitleInfo> &titles, int number)
+{
+    if (const DiscTitleInfo *t = number > 0 ? findTitle(titles, number) : nullptr)
+        return *t;
+    // The first of the longest, as the transcoder takes it.
+    return *std::max_element(titles.begin(), titles.end(),
+                             [](const DiscTitleInfo &a, const DiscTitleInfo &b) { return a.seconds < b.seconds; });
+}
+
+QString lengthText(double seconds)
+{
+    const long s = std::lround(seconds);
+    return QStringLiteral("%1:%2:%3")
         .arg(s / 3600)
         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString titleItem(const DiscTitleInfo &t)
+{
+    const int chapters = int(t.chapterStarts.size());
+    return QStringLiteral("%1  %2  (%3 chapter%4)")
+        .arg(t.number)
+        .arg(lengthText(t.seconds))
         .arg(chapters)
         .arg(chapters == 1 ? QString() : QStringLiteral("s"));
 }
@@ -188,6 +231,14 @@ QString trackItem(const DiscTrack &t)
     if (t.commentary)
         item += QStringLiteral(" (commentary)");
     return item;
+}
+
+QStringList trackItems(const DiscTitleInfo &t)
+{
+    QStringList items;
+    for (const DiscTrack &track : t.tracks)
+        items << trackItem(track);
+    return items;
 }
 
 QList<DiscTitleInfo> titlesByLength(const QList<DiscTitleInfo> &titles, double minSeconds)

@@ -58,11 +58,27 @@ private:
     QProcess *process_ = nullptr;
 };
 
+// Every DVD audio substream ID with its kind, "0x80" + gap + "(AC3)":
+// AC3, then DTS, PCM and MPEG audio, eight of each.
+QStringList substreamItems(const QString &gap);
+
+// Whether the transcoder can list an input: a disc, or an existing VOB.
+bool isListable(const QString &input);
+
+// The title of that number; nullptr when the list has none.
+const DiscTitleInfo *findTitle(const QList<DiscTitleInfo> &titles, int number);
+// The title a job takes: that number's, else the longest. The list must not be empty.
+const DiscTitleInfo &chosenTitle(const QList<DiscTitleInfo> &titles, int number);
+
+// "1:52:10": a title's length.
+QString lengthText(double seconds);
 // "1  1:52:10  (8 chapters)": the number first, so the job reads it.
 QString titleItem(const DiscTitleInfo &t);
 // "0x80  AC3 5.1 en", "0x81  AC3 2.0 en (commentary)", "0x89  DTS 5.1 de":
 // the ID first, as in the substream combo's other items.
 QString trackItem(const DiscTrack &t);
+// The items of a title's tracks, in the disc's order.
+QStringList trackItems(const DiscTitleInfo &t);
 // The titles in the order a drop lists them: the longest first, then the
 // others longer than `minSeconds`, longest first.
 QList<DiscTitleInfo> titlesByLength(const QList<DiscTitleInfo> &titles, double minSeconds = 60);

@@ -332,10 +332,7 @@ DiscTagFiles JobPipeline::writeDiscTags(const JobFiles &files, const ToolLogValu
         *note = QStringLiteral("Chapters and language: the disc could not be listed (%1).").arg(error);
         return {};
     }
-    const auto title = std::find_if(titles->begin(), titles->end(),
-                                    [&](const DiscTitleInfo &t) { return t.number == s.title; });
-    // A copy: the longest comes from a list that lives only in this line.
-    const DiscTitleInfo t = title != titles->end() ? *title : titlesByLength(*titles, -1).first();
+    const DiscTitleInfo &t = chosenTitle(*titles, s.title);
     DiscTagFiles tags;
     for (const DiscTrack &track : t.tracks)
         if (track.id.compare(scanned.substream, Qt::CaseInsensitive) == 0)

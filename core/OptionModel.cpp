@@ -7,7 +7,6 @@
 
 #include <QSettings>
 
-#include <algorithm>
 #include <optional>
 
 #include <stdexcept>
@@ -465,10 +464,7 @@ void OptionModel::setDiscListing(const QList<wsjob::DiscTitleInfo> &titles)
     QString chosen = discTitle_;
     if (discInput_ && !titles.isEmpty()) {
         // The chosen title as listed now, else the longest.
-        const int wanted = wsjob::titleNumber(discTitle_);
-        const auto found = std::find_if(titles.begin(), titles.end(),
-                                        [&](const wsjob::DiscTitleInfo &t) { return wanted > 0 && t.number == wanted; });
-        chosen = wsjob::titleItem(found != titles.end() ? *found : wsjob::titlesByLength(titles, -1).first());
+        chosen = wsjob::titleItem(wsjob::chosenTitle(titles, wsjob::titleNumber(discTitle_)));
     }
     discTitle_ = chosen;
     offerTracks();
@@ -486,13 +482,9 @@ QStringList OptionModel::discTitleItems() const
 
 void OptionModel::offerTracks()
 {
-    const int number = discInput_ ? wsjob::titleNumber(discTitle_) : 0;
-    const auto title = std::find_if(discListing_.begin(), discListing_.end(),
-                                    [&](const wsjob::DiscTitleInfo &t) { return t.number == number; });
-    QStringList items;
-    if (title != discListing_.end())
-        for (const wsjob::DiscTrack &t : title->tracks)
-            items << wsjob::trackItem(t);
+    const wsjob::DiscTitleInfo *title =
+        wsjob::findTitle(discListing_, discInput_ ? wsjob::titleNumber(discTitle_) : 0);
+    const QStringList items = title ? wsjob::trackItems(*title) : QStringList();
     const bool listed = !items.isEmpty();
     Control &substream = control(QStringLiteral("substream"));
     setItems(substream, listed ? items : substreamIds_);

@@ -25,7 +25,6 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -262,8 +261,7 @@ void MainWindow::listInput()
 {
     // A disc, or a VOB, whose titles and tracks the transcoder can tell.
     const QString input = model_->text(QStringLiteral("InputFile"));
-    const bool vob = input.endsWith(QLatin1String(".vob"), Qt::CaseInsensitive) && QFileInfo(input).isFile();
-    if (!model_->discInput() && !vob) {
+    if (!wsjob::isListable(input)) {
         lister_->cancel();
         return;
     }

@@ -209,9 +209,7 @@ QString discItemName(const QString &disc, const wsjob::DiscTitleInfo &title)
     QString path = disc;
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
-    // "1  1:52:10  (8 chapters)" without its chapters.
-    const QString length = wsjob::titleItem(title).section(QStringLiteral("  "), 1, 1);
-    return QStringLiteral("%1  [title %2, %3]").arg(path).arg(title.number).arg(length);
+    return QStringLiteral("%1  [title %2, %3]").arg(path).arg(title.number).arg(wsjob::lengthText(title.seconds));
 }
 
 namespace {
@@ -246,14 +244,6 @@ void appendItem(Intake &result, const ItemColumns &c, int rowCount, int &nameCol
     result.taken = true;
 }
 
-QStringList trackItems(const wsjob::DiscTitleInfo &t)
-{
-    QStringList items;
-    for (const wsjob::DiscTrack &track : t.tracks)
-        items << wsjob::trackItem(track);
-    return items;
-}
-
 } // namespace
 
 Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth, const Listing &listing)
@@ -281,7 +271,7 @@ Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth, 
             appendItem(result, c, rows, nameColumnWidth);
             a.BatchTitle[rows] = t.number;
             a.BatchDisc[rows] = path;
-            a.BatchTracks[rows] = trackItems(t);
+            a.BatchTracks[rows] = wsjob::trackItems(t);
             ++rows;
         }
         for (int j = rowCount; j < rows; ++j)
@@ -305,7 +295,7 @@ Intake takeDroppedFile(const QString &path, int rowCount, int &nameColumnWidth, 
         c.substream = substreamColumn(streams->tracks.first().id);
     appendItem(result, c, rowCount, nameColumnWidth);
     if (*kind == ItemKind::Vob && streams)
-        batchItems().BatchTracks[rowCount] = trackItems(*streams);
+        batchItems().BatchTracks[rowCount] = wsjob::trackItems(*streams);
     result.rowTexts << rowText(rowCount);
     return result;
 }

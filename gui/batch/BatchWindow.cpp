@@ -8,8 +8,6 @@
 #include "SystemColors.h"
 #include "FlatButton.h"
 
-#include "JobSettings.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -184,14 +182,7 @@ void BatchWindow::Form_Load()
 {
     list_->setAcceptDrops(true);
     DrawAllButtonsUp(102);
-    const struct {
-        int first;
-        const char *kind;
-    } groups[] = {{0x80, "AC3"}, {0x88, "DTS"}, {0xA0, "PCM"}, {0xC0, "MPA"}};
-    allIds_.clear();
-    for (const auto &g : groups)
-        for (int d = 0; d <= 7; ++d)
-            allIds_ << QStringLiteral("0x%1 (%2)").arg(QString::number(g.first + d, 16).toUpper(), QLatin1String(g.kind));
+    allIds_ = wsjob::substreamItems(QStringLiteral(" "));
     combo_->addItems(allIds_);
     // As designed, or wider when its items need it.
     combo_->resize(std::max(twipsToPixels(kComboWidth), combo_->sizeHint().width()), combo_->sizeHint().height());
@@ -239,7 +230,7 @@ void BatchWindow::addFiles(const QStringList &paths)
         // A VOB or a disc is listed by the transcoder first: its streams, or
         // its titles. The list is short work, but a drive may be slow.
         Listing listing;
-        if (wsjob::isDiscInput(path) || itemKind(path) == ItemKind::Vob) {
+        if (wsjob::isListable(path)) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             listing = host_.listInput(path);
             QApplication::restoreOverrideCursor();

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -56,25 +55,12 @@ void store(Sandbox &box, double part = kPart)
 RunResult convert(const Sandbox &box, const QString &input, const QString &output, int title = 0,
                   const QString &substream = {})
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString root = QFileInfo(box.path(QStringLiteral("x"))).absolutePath() + QStringLiteral("/..");
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
-    p.setProcessEnvironment(env);
-    QStringList args{QStringLiteral("--convert"), input, QStringLiteral("--output"), output, QStringLiteral("--overwrite")};
+    QStringList more;
     if (title > 0)
-        args << QStringLiteral("--title") << QString::number(title);
+        more << QStringLiteral("--title") << QString::number(title);
     if (!substream.isEmpty())
-        args << QStringLiteral("--substream") << substream;
-    p.start(wstest::binDir() + QStringLiteral("/../tests/headless_convert"), args);
-    RunResult r;
-    if (!p.waitForFinished(600000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+        more << QStringLiteral("--substream") << substream;
+    return box.convert(input, output, more);
 }
 
 // The converted file against a reference decode: its length and its sound.

@@ -87,6 +87,15 @@ RunResult Sandbox::convert(const QString &input, const QString &output, bool ove
     return convertTogether({{input, output}}, overwrite).front();
 }
 
+RunResult Sandbox::convert(const QString &input, const QString &output, const QStringList &more) const
+{
+    QProcess p;
+    prepare(p);
+    p.setArguments(convertArguments(input, output, true) + more);
+    p.start();
+    return p.waitForStarted() || p.state() != QProcess::NotRunning ? finish(p) : RunResult{};
+}
+
 void Sandbox::start(QProcess &p, const QString &input, const QString &output) const
 {
     prepare(p);

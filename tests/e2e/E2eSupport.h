@@ -46,6 +46,8 @@ public:
     void store(const std::function<void(ws::OptionModel &)> &edit = {});
     void setTemp(const QString &prefix) { temp_ = prefix; }
     RunResult convert(const QString &input, const QString &output, bool overwrite = true) const;
+    // One conversion (with --overwrite) with more of the program's options.
+    RunResult convert(const QString &input, const QString &output, const QStringList &more) const;
     // Starts one conversion (with --overwrite) and returns at once.
     void start(QProcess &p, const QString &input, const QString &output) const;
     // Several conversions at once (input, output pairs), with these settings.
