@@ -152,16 +152,17 @@ ToolCommand joinCommand(const JobSettings &s, const JobFiles &f, const DiscTagFi
         c.words({QStringLiteral("-join"), QStringLiteral("-type"), QStringLiteral("aac"), QStringLiteral("-prefix")});
     c.path(s.output).show(QStringLiteral(" "));
     c.word(QStringLiteral("-logfilea")).path(s.logPath);
-    // An .m4a output is tagged with the source's name (a disc's), unless the
-    // name would read as a group mark.
-    if (const QString title = s.discSource() ? discName(s.input) : QFileInfo(s.input).completeBaseName();
-        s.mpeg4Output() && title != QLatin1String(")") &&
-        !(title.startsWith(QLatin1Char('-')) && title.endsWith(QLatin1Char('('))))
-        c.word(QStringLiteral("-title")).path(title);
-    if (s.mpeg4Output() && !disc.chapters.isEmpty())
-        c.word(QStringLiteral("-chapters")).path(disc.chapters);
-    if (s.mpeg4Output() && !disc.language.isEmpty())
-        c.word(QStringLiteral("-language")).word(disc.language);
+    if (s.mpeg4Output()) {
+        // Tagged with the source's name (a disc's), unless the name would
+        // read as a group mark.
+        const QString title = s.discSource() ? discName(s.input) : QFileInfo(s.input).completeBaseName();
+        if (title != QLatin1String(")") && !(title.startsWith(QLatin1Char('-')) && title.endsWith(QLatin1Char('('))))
+            c.word(QStringLiteral("-title")).path(title);
+        if (!disc.chapters.isEmpty())
+            c.word(QStringLiteral("-chapters")).path(disc.chapters);
+        if (!disc.language.isEmpty())
+            c.word(QStringLiteral("-language")).word(disc.language);
+    }
     return c.word(QStringLiteral(")")).words(kProfile);
 }
 

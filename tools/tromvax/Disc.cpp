@@ -1,5 +1,7 @@
 #include "Disc.h"
 
+#include "Input.h"
+
 extern "C" {
 #include <dvdread/dvd_reader.h>
 #include <dvdread/ifo_read.h>
@@ -439,21 +441,23 @@ std::string secondsText(double s)
 
 } // namespace
 
+std::string audioLine(const DiscAudioTrack &a)
+{
+    return substreamIdText(a.id) + " " + a.format + " " + std::to_string(a.channels) + " " +
+           (a.language.empty() ? "-" : a.language) + " " + (a.commentary ? "commentary" : "-");
+}
+
 std::string listText(const Disc &disc)
 {
     std::string out;
-    char id[8];
     for (const DiscTitle &t : disc.titles()) {
         out += "title " + std::to_string(t.number) + " " + secondsText(t.seconds) + " " +
                std::to_string(t.chapterStarts.size()) + " " + std::to_string(t.audio.size()) + "\n";
         for (size_t c = 0; c < t.chapterStarts.size(); ++c)
             out += "chapter " + std::to_string(t.number) + " " + std::to_string(c + 1) + " " +
                    secondsText(t.chapterStarts[c]) + "\n";
-        for (const DiscAudioTrack &a : t.audio) {
-            std::snprintf(id, sizeof id, "0x%02X", a.id);
-            out += "audio " + std::to_string(t.number) + " " + id + " " + a.format + " " + std::to_string(a.channels) +
-                   " " + (a.language.empty() ? "-" : a.language) + " " + (a.commentary ? "commentary" : "-") + "\n";
-        }
+        for (const DiscAudioTrack &a : t.audio)
+            out += "audio " + std::to_string(t.number) + " " + audioLine(a) + "\n";
     }
     return out;
 }

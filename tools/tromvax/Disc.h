@@ -117,5 +117,8 @@ private:
 // The list that `tromvax -list( -input DISC )` prints: one line per title,
 // per chapter and per audio track (see the manual page).
 std::string listText(const Disc &disc);
+// One audio track as the list gives it: "0x81 ac3 2 en commentary" ("-"
+// for a language or role the disc does not set).
+std::string audioLine(const DiscAudioTrack &track);
 
 } // namespace tromvax

@@ -226,16 +226,11 @@ AVStream *Demuxer::selectAudio(std::optional<int> substream)
         if (!audio_ && (st->id == *substream || (*substream >= 0xC0 && *substream <= 0xDF &&
                                                  st->id == (0x100 | *substream))))
             audio_ = st;
-        char id[16];
-        std::snprintf(id, sizeof id, "%s0x%02X", found.empty() ? "" : ", ",
-                      st->id >= 0x100 ? st->id & 0xFF : st->id);
-        found += id;
+        found += (found.empty() ? "" : ", ") + substreamIdText(st->id >= 0x100 ? st->id & 0xFF : st->id);
     }
     if (!audio_) {
         if (substream) {
-            char id[16];
-            std::snprintf(id, sizeof id, "0x%02X", *substream);
-            throw ToolError(std::string("substream ") + id + " not found in " + name_ +
+            throw ToolError("substream " + substreamIdText(*substream) + " not found in " + name_ +
                             (found.empty() ? " (it has no audio)" : " (audio substreams: " + found + ")"));
         }
         throw ToolError("no audio stream in " + name_);
@@ -369,6 +364,11 @@ std::string substreamIdOf(const AVStream *audio_)
             id = 0xA0;
         }
     }
+    return substreamIdText(id);
+}
+
+std::string substreamIdText(int id)
+{
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", id);
     return buf;

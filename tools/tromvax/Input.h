@@ -167,6 +167,8 @@ private:
 
 // The DVD substream ID of a stream ("0x80"), as Demuxer::substreamId().
 std::string substreamIdOf(const AVStream *stream);
+// "0x80", as the list and the log write a substream ID.
+std::string substreamIdText(int id);
 
 using wstool::layoutName;
 

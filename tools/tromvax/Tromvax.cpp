@@ -113,14 +113,6 @@ private:
     std::string choice_; // how substream() chose, for the log
 };
 
-// "0x80", as the list and the log write a substream ID.
-std::string idText(int id)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", id);
-    return text;
-}
-
 std::string clockText(double s)
 {
     const long ms = std::lround(s * 1000);
@@ -137,10 +129,8 @@ std::unique_ptr<Demuxer> Runner::demuxer(const std::string &path)
         disc_ = std::make_shared<Disc>(o_.input);
         title_ = o_.title ? &disc_->title(*o_.title) : &disc_->longestTitle();
         std::string tracks;
-        char id[8];
         for (const DiscAudioTrack &a : title_->audio) {
-            std::snprintf(id, sizeof id, "0x%02X", a.id);
-            tracks += std::string(tracks.empty() ? "" : ", ") + id + " " + a.format + " " +
+            tracks += std::string(tracks.empty() ? "" : ", ") + substreamIdText(a.id) + " " + a.format + " " +
                       std::to_string(a.channels) + "ch" + (a.language.empty() ? "" : " " + a.language) +
                       (a.commentary ? " (commentary)" : "");
         }
@@ -176,7 +166,7 @@ std::optional<int> Runner::substream(const Demuxer &dmx)
         const auto present = dmx.audioByChoice();
         for (const DiscAudioTrack &a : set->audio)
             for (const AVStream *st : present)
-                if (substreamIdOf(st) == idText(a.id)) {
+                if (substreamIdOf(st) == substreamIdText(a.id)) {
                     choice_ = " (the first audio track of the title set's IFO that the file holds)";
                     return a.id;
                 }
@@ -203,12 +193,11 @@ void Runner::list(std::ostream &out)
     if (const VobTitleSet *set = vobTitleSet()) {
         for (const DiscAudioTrack &a : set->audio) {
             const auto st = std::find_if(streams.begin(), streams.end(),
-                                         [&](const AVStream *s) { return substreamIdOf(s) == idText(a.id); });
+                                         [&](const AVStream *s) { return substreamIdOf(s) == substreamIdText(a.id); });
             if (st == streams.end())
                 continue; // listed, but not in this file
             streams.erase(st);
-            lines.push_back(idText(a.id) + " " + a.format + " " + std::to_string(a.channels) + " " +
-                            (a.language.empty() ? "-" : a.language) + " " + (a.commentary ? "commentary" : "-"));
+            lines.push_back(audioLine(a));
         }
     }
     for (const AVStream *st : streams) {
