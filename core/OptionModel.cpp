@@ -461,12 +461,9 @@ void OptionModel::setDiscTitle(const QString &title)
 void OptionModel::setDiscListing(const QList<wsjob::DiscTitleInfo> &titles)
 {
     discListing_ = titles;
-    QString chosen = discTitle_;
-    if (discInput_ && !titles.isEmpty()) {
-        // The chosen title as listed now, else the longest.
-        chosen = wsjob::titleItem(wsjob::chosenTitle(titles, wsjob::titleNumber(discTitle_)));
-    }
-    discTitle_ = chosen;
+    // The chosen title as listed now, else the longest.
+    if (discInput_ && !titles.isEmpty())
+        discTitle_ = wsjob::titleItem(wsjob::chosenTitle(titles, wsjob::titleNumber(discTitle_)));
     offerTracks();
     emit discTitleChanged();
 }

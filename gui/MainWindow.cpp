@@ -234,6 +234,24 @@ MainWindow::MainWindow(QWidget *parent)
     resize(size);
 }
 
+namespace {
+
+// Gives a combo these items unless it has them already (a rebuilt list
+// loses the selection); true when it was rebuilt.
+bool showItems(QComboBox &combo, const QStringList &items)
+{
+    QStringList shown;
+    for (int i = 0; i < combo.count(); ++i)
+        shown << combo.itemText(i);
+    if (shown == items)
+        return false;
+    combo.clear();
+    combo.addItems(items);
+    return true;
+}
+
+} // namespace
+
 void MainWindow::refreshTitle()
 {
     if (tearingDown_)
@@ -241,13 +259,7 @@ void MainWindow::refreshTitle()
     const QStringList items = model_->discTitleItems();
     {
         const QSignalBlocker quiet(title_);
-        QStringList shown;
-        for (int i = 0; i < title_->count(); ++i)
-            shown << title_->itemText(i);
-        if (shown != items) {
-            title_->clear();
-            title_->addItems(items);
-        }
+        showItems(*title_, items);
         title_->setCurrentIndex(int(items.indexOf(model_->discTitle())));
     }
     title_->setEnabled(!items.isEmpty());
@@ -454,15 +466,8 @@ void MainWindow::refresh(Control *c)
     }
     case Kind::ComboBox: {
         auto *combo = static_cast<QComboBox *>(widget);
-        QStringList shown;
-        for (int i = 0; i < combo->count(); ++i)
-            shown << combo->itemText(i);
-        if (shown != c->items) {
-            const QSignalBlocker quiet(combo);
-            combo->clear();
-            combo->addItems(c->items);
+        if (const QSignalBlocker quiet(combo); showItems(*combo, c->items))
             combo->setEditText(c->text);
-        }
         if (combo->currentText() != c->text) {
             const int item = combo->findText(c->text, Qt::MatchExactly | Qt::MatchCaseSensitive);
             if (item >= 0)
