@@ -1,6 +1,7 @@
 #include "Disc.h"
 
 #include "Input.h"
+#include "ToolLog.h"
 
 extern "C" {
 #include <dvdread/dvd_reader.h>
@@ -430,17 +431,6 @@ int TitleStream::read(uint8_t *buf, int size)
     return n;
 }
 
-namespace {
-
-std::string secondsText(double s)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", s);
-    return buf;
-}
-
-} // namespace
-
 std::string audioLine(const DiscAudioTrack &a)
 {
     return substreamIdText(a.id) + " " + a.format + " " + std::to_string(a.channels) + " " +
@@ -451,11 +441,11 @@ std::string listText(const Disc &disc)
 {
     std::string out;
     for (const DiscTitle &t : disc.titles()) {
-        out += "title " + std::to_string(t.number) + " " + secondsText(t.seconds) + " " +
+        out += "title " + std::to_string(t.number) + " " + wstool::secondsText(t.seconds) + " " +
                std::to_string(t.chapterStarts.size()) + " " + std::to_string(t.audio.size()) + "\n";
         for (size_t c = 0; c < t.chapterStarts.size(); ++c)
             out += "chapter " + std::to_string(t.number) + " " + std::to_string(c + 1) + " " +
-                   secondsText(t.chapterStarts[c]) + "\n";
+                   wstool::secondsText(t.chapterStarts[c]) + "\n";
         for (const DiscAudioTrack &a : t.audio)
             out += "audio " + std::to_string(t.number) + " " + audioLine(a) + "\n";
     }

@@ -210,9 +210,7 @@ void Runner::list(std::ostream &out)
         lines.push_back(substreamIdOf(st) + " " + format + " " + std::to_string(st->codecpar->ch_layout.nb_channels) +
                         " - -");
     }
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", dmx.durationSeconds());
-    out << "title 0 " << seconds << " 0 " << lines.size() << "\n";
+    out << "title 0 " << wstool::secondsText(dmx.durationSeconds()) << " 0 " << lines.size() << "\n";
     for (const std::string &line : lines)
         out << "audio 0 " << line << "\n";
 }
